@@ -1,0 +1,67 @@
+// The framework's exception family. Exceptions are thrown as heap pointers
+// (throw new CFileException(...)), caught as CException*, and released with Delete().
+#pragma once
+
+#include "object.h"
+
+class CException : public CObject {
+    DECLARE_DYNAMIC(CException)
+public:
+    explicit CException(BOOL bAutoDelete = TRUE);
+    ~CException() override;
+
+    virtual BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext = nullptr);
+    virtual int ReportError(UINT nType = 0, UINT nMessageID = 0);
+
+    // Frees a heap exception; an exception that is not auto-deleting (a static one) stays.
+    void Delete();
+
+    BOOL m_bAutoDelete;
+};
+
+class CSimpleException : public CException {
+    DECLARE_DYNAMIC(CSimpleException)
+public:
+    CSimpleException() = default;
+    BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext = nullptr) override;
+};
+
+class CMemoryException : public CSimpleException {
+    DECLARE_DYNAMIC(CMemoryException)
+public:
+    CMemoryException() = default;
+};
+
+class CFileException : public CException {
+    DECLARE_DYNAMIC(CFileException)
+public:
+    enum {
+        none,
+        genericException,
+        fileNotFound,
+        badPath,
+        tooManyOpenFiles,
+        accessDenied,
+        invalidFile,
+        removeCurrentDir,
+        directoryFull,
+        badSeek,
+        hardIO,
+        sharingViolation,
+        lockViolation,
+        diskFull,
+        endOfFile
+    };
+
+    explicit CFileException(int cause = none, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
+    ~CFileException() override;
+
+    BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext = nullptr) override;
+
+    int m_cause;
+    LONG m_lOsError;
+    char* m_strFileName;
+};
+
+// Number of exception objects alive: tests use it to prove every caught exception was deleted.
+long AfxLiveExceptionCount();

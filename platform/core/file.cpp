@@ -1,0 +1,262 @@
+#include "file.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+std::string g_dataFolderOverride;
+
+std::string ExecutableFolder() {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+    if (n <= 0)
+        return ".";
+    buf[n] = '\0';
+    std::string path(buf);
+    size_t slash = path.rfind('/');
+    return slash == std::string::npos ? "." : path.substr(0, slash);
+}
+
+std::string HomeFolder() {
+    const char* home = getenv("HOME");
+    return home && *home ? home : "/";
+}
+
+bool Exists(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
+}
+
+// Finds a name in a folder regardless of case; empty when there is none.
+std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
+    DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
+    if (!dir)
+        return {};
+    std::string found;
+    while (dirent* entry = readdir(dir)) {
+        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
+            found = entry->d_name;
+            break;
+        }
+    }
+    closedir(dir);
+    return found;
+}
+
+std::vector<std::string> SplitComponents(const std::string& path) {
+    std::vector<std::string> parts;
+    std::string part;
+    for (char c : path) {
+        if (c == '/' || c == '\\') {
+            if (!part.empty())
+                parts.push_back(part);
+            part.clear();
+        } else {
+            part += c;
+        }
+    }
+    if (!part.empty())
+        parts.push_back(part);
+    return parts;
+}
+
+bool IsDriveLetter(const std::string& part) {
+    return part.size() >= 2 && part[1] == ':' &&
+           ((part[0] >= 'a' && part[0] <= 'z') || (part[0] >= 'A' && part[0] <= 'Z'));
+}
+
+} // namespace
+
+std::string AfxGetDataFolder() {
+    if (!g_dataFolderOverride.empty())
+        return g_dataFolderOverride;
+    return ExecutableFolder() + "/../share/kyrattack";
+}
+
+void AfxSetDataFolder(const std::string& folder) { g_dataFolderOverride = folder; }
+
+std::string AfxResolvePath(LPCTSTR lpszPath) {
+    if (!lpszPath)
+        return {};
+    std::string text(lpszPath);
+    std::vector<std::string> parts = SplitComponents(text);
+    bool absolute = !text.empty() && (text[0] == '/' || text[0] == '\\');
+    std::string base;
+    size_t first = 0;
+    if (!parts.empty() && IsDriveLetter(parts[0])) {
+        char letter = (char)(parts[0][0] | 0x20);
+        base = AfxGetDataFolder() + "/drive_" + letter;
+        std::string rest = parts[0].substr(2); // "c:foo" names foo on drive c
+        if (rest.empty())
+            first = 1;
+        else
+            parts[0] = rest;
+    } else if (!parts.empty() && parts[0] == "~" && !absolute) {
+        base = HomeFolder();
+        first = 1;
+    } else if (absolute) {
+        base = "";
+    } else {
+        base = ".";
+    }
+
+    std::string path = base;
+    for (size_t i = first; i < parts.size(); ++i) {
+        std::string candidate = path + "/" + parts[i];
+        if (parts[i] != "." && parts[i] != ".." && !Exists(candidate)) {
+            std::string match = FindIgnoringCase(path, parts[i]);
+            if (!match.empty())
+                candidate = path + "/" + match;
+        }
+        path = candidate;
+    }
+    return path.empty() ? "/" : path;
+}
+
+CFile::CFile() : m_fd(-1) {}
+
+CFile::~CFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+BOOL CFile::Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError) {
+    auto fail = [&](int cause, int osError) {
+        if (pError) {
+            pError->m_cause = cause;
+            pError->m_lOsError = osError;
+        }
+        return FALSE;
+    };
+    if (m_fd >= 0)
+        Close();
+    if (!lpszFileName || !*lpszFileName)
+        return fail(CFileException::badPath, ENOENT);
+    if ((nOpenFlags & (modeWrite | modeReadWrite | modeCreate)) != 0)
+        return fail(CFileException::accessDenied, EACCES);
+
+    std::string path = AfxResolvePath(lpszFileName);
+    // Non-blocking, so that naming a pipe can never hang the caller; checked below.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0)
+        return fail(errno == ENOENT ? CFileException::fileNotFound : CFileException::accessDenied,
+                    errno);
+    struct stat st;
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        return fail(CFileException::accessDenied, EISDIR);
+    }
+    int flags = fcntl(fd, F_GETFL);
+    if (flags >= 0)
+        fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    m_fd = fd;
+    m_strFileName = path;
+    return TRUE;
+}
+
+void CFile::ThrowFileException(int cause, int osError) const {
+    throw new CFileException(cause, osError, m_strFileName.c_str());
+}
+
+UINT CFile::Read(void* lpBuf, UINT nCount) {
+    if (nCount == 0)
+        return 0;
+    if (m_fd < 0 || !lpBuf)
+        ThrowFileException(CFileException::invalidFile, EBADF);
+    UINT total = 0;
+    BYTE* out = static_cast<BYTE*>(lpBuf);
+    while (total < nCount) {
+        ssize_t n = ::read(m_fd, out + total, nCount - total);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            ThrowFileException(CFileException::hardIO, errno);
+        }
+        if (n == 0)
+            break;
+        total += (UINT)n;
+    }
+    return total;
+}
+
+ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
+    if (m_fd < 0)
+        ThrowFileException(CFileException::invalidFile, EBADF);
+    int whence = nFrom == begin ? SEEK_SET : nFrom == current ? SEEK_CUR : SEEK_END;
+    if (nFrom > end)
+        ThrowFileException(CFileException::badSeek, EINVAL);
+    off_t pos = ::lseek(m_fd, (off_t)lOff, whence);
+    if (pos < 0)
+        ThrowFileException(CFileException::badSeek, errno);
+    return (ULONGLONG)pos;
+}
+
+ULONGLONG CFile::GetPosition() const {
+    if (m_fd < 0)
+        ThrowFileException(CFileException::invalidFile, EBADF);
+    off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
+    if (pos < 0)
+        ThrowFileException(CFileException::badSeek, errno);
+    return (ULONGLONG)pos;
+}
+
+ULONGLONG CFile::GetLength() const {
+    struct stat st;
+    if (m_fd < 0 || fstat(m_fd, &st) != 0)
+        ThrowFileException(CFileException::invalidFile, EBADF);
+    return (ULONGLONG)st.st_size;
+}
+
+void CFile::Close() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    m_fd = -1;
+    m_strFileName.clear();
+}
+
+CMemFile::CMemFile(const BYTE* lpBuffer, size_t nBufferSize)
+    : m_data(lpBuffer, lpBuffer + (lpBuffer ? nBufferSize : 0)), m_nPosition(0) {}
+
+CMemFile::CMemFile(std::vector<BYTE> data) : m_data(std::move(data)), m_nPosition(0) {}
+
+BOOL CMemFile::Open(LPCTSTR, UINT, CFileException*) { return TRUE; }
+
+UINT CMemFile::Read(void* lpBuf, UINT nCount) {
+    if (nCount == 0 || m_nPosition >= m_data.size())
+        return 0;
+    if (!lpBuf)
+        ThrowFileException(CFileException::invalidFile, EFAULT);
+    ULONGLONG available = m_data.size() - m_nPosition;
+    UINT n = (UINT)(available < nCount ? available : nCount);
+    memcpy(lpBuf, m_data.data() + m_nPosition, n);
+    m_nPosition += n;
+    return n;
+}
+
+ULONGLONG CMemFile::Seek(LONGLONG lOff, UINT nFrom) {
+    LONGLONG base = nFrom == begin     ? 0
+                    : nFrom == current ? (LONGLONG)m_nPosition
+                    : nFrom == end     ? (LONGLONG)m_data.size()
+                                       : -1;
+    if (base < 0)
+        ThrowFileException(CFileException::badSeek, EINVAL);
+    LONGLONG target;
+    if (__builtin_add_overflow(base, lOff, &target) || target < 0)
+        ThrowFileException(CFileException::badSeek, EINVAL);
+    m_nPosition = (ULONGLONG)target;
+    return m_nPosition;
+}
+
+ULONGLONG CMemFile::GetPosition() const { return m_nPosition; }
+
+ULONGLONG CMemFile::GetLength() const { return m_data.size(); }
+
+void CMemFile::Close() { m_nPosition = 0; }

@@ -1,0 +1,77 @@
+// CFile over the host's files, opened the way the original platform reads a path, and
+// CMemFile over a byte buffer. Read and seek errors are thrown as CFileException pointers.
+#pragma once
+
+#include "exceptions.h"
+
+#include <string>
+#include <vector>
+
+class CFile : public CObject {
+public:
+    enum OpenFlags : UINT {
+        modeRead = 0x0000,
+        modeWrite = 0x0001,
+        modeReadWrite = 0x0002,
+        shareCompat = 0x0000,
+        shareExclusive = 0x0010,
+        shareDenyWrite = 0x0020,
+        shareDenyRead = 0x0030,
+        shareDenyNone = 0x0040,
+        modeNoInherit = 0x0080,
+        modeCreate = 0x1000,
+        modeNoTruncate = 0x2000,
+        typeText = 0x4000,
+        typeBinary = 0x8000
+    };
+    enum SeekPosition : UINT { begin = 0x0, current = 0x1, end = 0x2 };
+
+    CFile();
+    ~CFile() override;
+
+    // Opens for reading only; any write mode fails. A name that is not a regular file (a
+    // folder, a pipe, a device) does not open.
+    virtual BOOL Open(LPCTSTR lpszFileName, UINT nOpenFlags, CFileException* pError = nullptr);
+    virtual UINT Read(void* lpBuf, UINT nCount);
+    virtual ULONGLONG Seek(LONGLONG lOff, UINT nFrom);
+    virtual ULONGLONG GetPosition() const;
+    virtual ULONGLONG GetLength() const;
+    virtual void Close();
+
+    const std::string& GetFilePath() const { return m_strFileName; }
+
+protected:
+    [[noreturn]] void ThrowFileException(int cause, int osError) const;
+
+private:
+    int m_fd;
+    std::string m_strFileName;
+};
+
+// A read-only file over a copy of a byte buffer: the same interface as a file on disk, for
+// tests and fuzzing.
+class CMemFile : public CFile {
+public:
+    CMemFile(const BYTE* lpBuffer, size_t nBufferSize);
+    explicit CMemFile(std::vector<BYTE> data);
+
+    BOOL Open(LPCTSTR, UINT, CFileException* pError = nullptr) override;
+    UINT Read(void* lpBuf, UINT nCount) override;
+    ULONGLONG Seek(LONGLONG lOff, UINT nFrom) override;
+    ULONGLONG GetPosition() const override;
+    ULONGLONG GetLength() const override;
+    void Close() override;
+
+private:
+    std::vector<BYTE> m_data;
+    ULONGLONG m_nPosition;
+};
+
+// Turns a path as the original platform reads it into a host path: both separators, a
+// leading drive letter mapped to <data folder>/drive_<letter>, a leading ~ for the home
+// folder, and a case-insensitive search for components that are not found as written.
+std::string AfxResolvePath(LPCTSTR lpszPath);
+
+// The installation's data folder, <exe dir>/../share/kyrattack, unless a test set another.
+std::string AfxGetDataFolder();
+void AfxSetDataFolder(const std::string& folder);

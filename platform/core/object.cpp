@@ -1,0 +1,24 @@
+#include "object.h"
+
+const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr,
+                                             nullptr};
+
+BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const {
+    for (const CRuntimeClass* p = this; p; p = p->m_pBaseClass) {
+        if (p == pBaseClass)
+            return TRUE;
+    }
+    return FALSE;
+}
+
+const CRuntimeClass* CObject::GetRuntimeClass() const { return RUNTIME_CLASS(CObject); }
+
+void CObject::Serialize(CArchive&) {}
+
+void CObject::AssertValid() const {}
+
+void CObject::Dump(CDumpContext&) const {}
+
+BOOL CObject::IsKindOf(const CRuntimeClass* pClass) const {
+    return GetRuntimeClass()->IsDerivedFrom(pClass);
+}

@@ -1,0 +1,53 @@
+// CObject and run-time class records, in the manner of the application framework.
+#pragma once
+
+#include "wintypes.h"
+
+class CObject;
+class CArchive;
+class CDumpContext;
+
+struct CRuntimeClass {
+    LPCSTR m_lpszClassName;
+    int m_nObjectSize;
+    UINT m_wSchema;
+    CObject* (*m_pfnCreateObject)();
+    const CRuntimeClass* m_pBaseClass;
+
+    BOOL IsDerivedFrom(const CRuntimeClass* pBaseClass) const;
+};
+
+#define RUNTIME_CLASS(class_name) (&class_name::class##class_name)
+
+#define DECLARE_DYNAMIC(class_name)                                                                \
+public:                                                                                            \
+    static const CRuntimeClass class##class_name;                                                  \
+    const CRuntimeClass* GetRuntimeClass() const override;
+
+#define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema)                               \
+    const CRuntimeClass class_name::class##class_name = {                                          \
+        #class_name, sizeof(class class_name), wSchema, nullptr, RUNTIME_CLASS(base_class_name)};  \
+    const CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
+    IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF)
+
+class CObject {
+public:
+    static const CRuntimeClass classCObject;
+
+    virtual const CRuntimeClass* GetRuntimeClass() const;
+    virtual ~CObject() = default;
+    virtual void Serialize(CArchive& ar);
+    virtual void AssertValid() const;
+    virtual void Dump(CDumpContext& dc) const;
+
+    BOOL IsKindOf(const CRuntimeClass* pClass) const;
+
+protected:
+    CObject() = default;
+
+private:
+    CObject(const CObject&) = delete;
+    CObject& operator=(const CObject&) = delete;
+};

@@ -1,0 +1,35 @@
+// Rectangle and point helpers of the window manager, and the framework's CPoint and CRect.
+// Rectangles are half-open: right and bottom lie outside.
+#pragma once
+
+#include "wintypes.h"
+
+BOOL SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom);
+BOOL SetRectEmpty(LPRECT lprc);
+BOOL IsRectEmpty(const RECT* lprc);
+BOOL PtInRect(const RECT* lprc, POINT pt);
+BOOL InflateRect(LPRECT lprc, int dx, int dy);
+BOOL OffsetRect(LPRECT lprc, int dx, int dy);
+BOOL IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2);
+BOOL EqualRect(const RECT* lprc1, const RECT* lprc2);
+
+class CPoint : public POINT {
+public:
+    CPoint() : POINT{0, 0} {}
+    CPoint(int initX, int initY) : POINT{initX, initY} {}
+    CPoint(POINT pt) : POINT(pt) {}
+};
+
+class CRect : public RECT {
+public:
+    CRect() : RECT{0, 0, 0, 0} {}
+    CRect(int l, int t, int r, int b) : RECT{l, t, r, b} {}
+    CRect(const RECT& rc) : RECT(rc) {}
+    int Width() const { return right - left; }
+    int Height() const { return bottom - top; }
+    CPoint TopLeft() const { return CPoint(left, top); }
+    BOOL IsRectEmpty() const { return ::IsRectEmpty(this); }
+    BOOL PtInRect(POINT pt) const { return ::PtInRect(this, pt); }
+    operator LPRECT() { return this; }
+    operator LPCRECT() const { return this; }
+};

@@ -1,0 +1,45 @@
+#include "afxgdi.h"
+
+IMPLEMENT_DYNAMIC(CGdiObject, CObject)
+IMPLEMENT_DYNAMIC(CPalette, CGdiObject)
+
+CGdiObject::~CGdiObject() { DeleteObject(); }
+
+BOOL CGdiObject::Attach(HGDIOBJ hObject) {
+    if (!hObject)
+        return FALSE;
+    m_hObject = hObject;
+    return TRUE;
+}
+
+HGDIOBJ CGdiObject::Detach() {
+    HGDIOBJ h = m_hObject;
+    m_hObject = nullptr;
+    return h;
+}
+
+BOOL CGdiObject::DeleteObject() {
+    if (!m_hObject)
+        return FALSE;
+    return ::DeleteObject(Detach());
+}
+
+BOOL CPalette::CreatePalette(LPLOGPALETTE lpLogPalette) {
+    return Attach(::CreatePalette(lpLogPalette));
+}
+
+int CPalette::GetEntryCount() const {
+    WORD count = 0;
+    if (!::GetObject(m_hObject, sizeof(WORD), &count))
+        return 0;
+    return count;
+}
+
+UINT CPalette::GetPaletteEntries(UINT nStartIndex, UINT nNumEntries,
+                                 LPPALETTEENTRY lpPaletteColors) const {
+    return ::GetPaletteEntries(*this, nStartIndex, nNumEntries, lpPaletteColors);
+}
+
+UINT CPalette::GetNearestPaletteIndex(COLORREF crColor) const {
+    return ::GetNearestPaletteIndex(*this, crColor);
+}

@@ -1,0 +1,32 @@
+// The framework's wrappers of graphics objects.
+#pragma once
+
+#include "gdi.h"
+#include "object.h"
+
+class CGdiObject : public CObject {
+    DECLARE_DYNAMIC(CGdiObject)
+public:
+    CGdiObject() : m_hObject(nullptr) {}
+    ~CGdiObject() override;
+
+    BOOL Attach(HGDIOBJ hObject);
+    HGDIOBJ Detach();
+    BOOL DeleteObject();
+    HGDIOBJ GetSafeHandle() const { return m_hObject; }
+    operator HGDIOBJ() const { return m_hObject; }
+
+    HGDIOBJ m_hObject;
+};
+
+class CPalette : public CGdiObject {
+    DECLARE_DYNAMIC(CPalette)
+public:
+    CPalette() = default;
+
+    BOOL CreatePalette(LPLOGPALETTE lpLogPalette);
+    int GetEntryCount() const;
+    UINT GetPaletteEntries(UINT nStartIndex, UINT nNumEntries, LPPALETTEENTRY lpPaletteColors) const;
+    UINT GetNearestPaletteIndex(COLORREF crColor) const;
+    operator HPALETTE() const { return reinterpret_cast<HPALETTE>(m_hObject); }
+};

@@ -1,0 +1,411 @@
+// Memory side of the graphics floor: object registry, DIB sections, memory and display
+// device contexts, palettes and the display's fixed system palette.
+#include "gdi_internal.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <new>
+#include <strings.h>
+#include <unordered_set>
+
+namespace gdi {
+
+namespace {
+
+std::unordered_set<const Object*>& Live() {
+    static std::unordered_set<const Object*> live;
+    return live;
+}
+
+template <typename T> T* Lookup(const void* h, Kind kind) {
+    auto* obj = static_cast<const Object*>(h);
+    if (!obj || !Live().count(obj) || obj->kind != kind)
+        return nullptr;
+    return static_cast<T*>(const_cast<Object*>(obj));
+}
+
+PALETTEENTRY MakeEntry(int r, int g, int b) { return PALETTEENTRY{(BYTE)r, (BYTE)g, (BYTE)b, 0}; }
+
+struct SystemPaletteTable {
+    PALETTEENTRY entries[256];
+    SystemPaletteTable() {
+        static const BYTE low[10][3] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},
+                                        {128, 128, 0},   {0, 0, 128},     {128, 0, 128},
+                                        {0, 128, 128},   {192, 192, 192}, {192, 220, 192},
+                                        {166, 202, 240}};
+        static const BYTE high[10][3] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128},
+                                         {255, 0, 0},     {0, 255, 0},     {255, 255, 0},
+                                         {0, 0, 255},     {255, 0, 255},   {0, 255, 255},
+                                         {255, 255, 255}};
+        for (int i = 0; i < 10; ++i) {
+            entries[i] = MakeEntry(low[i][0], low[i][1], low[i][2]);
+            entries[246 + i] = MakeEntry(high[i][0], high[i][1], high[i][2]);
+        }
+        for (int r = 0; r < 6; ++r)
+            for (int g = 0; g < 6; ++g)
+                for (int b = 0; b < 6; ++b)
+                    entries[10 + 36 * r + 6 * g + b] = MakeEntry(51 * r, 51 * g, 51 * b);
+        for (int k = 0; k < 20; ++k) {
+            int level = (255 * (k + 1) * 2 + 21) / 42; // round(255 (k + 1) / 21)
+            entries[226 + k] = MakeEntry(level, level, level);
+        }
+    }
+};
+
+template <typename T> T* MakeStock() {
+    T* obj = new T;
+    obj->stock = true;
+    Register(obj);
+    return obj;
+}
+
+} // namespace
+
+Bitmap::~Bitmap() { free(bits); }
+
+void Register(Object* obj) { Live().insert(obj); }
+void Unregister(Object* obj) { Live().erase(obj); }
+
+Bitmap* AsBitmap(HGDIOBJ h) { return Lookup<Bitmap>(h, Kind::Bitmap); }
+Palette* AsPalette(HGDIOBJ h) { return Lookup<Palette>(h, Kind::Palette); }
+Font* AsFont(HGDIOBJ h) { return Lookup<Font>(h, Kind::Font); }
+DeviceContext* AsDC(HDC h) { return Lookup<DeviceContext>(h, Kind::DC); }
+
+const PALETTEENTRY* SystemPaletteEntries() {
+    static const SystemPaletteTable table;
+    return table.entries;
+}
+
+Bitmap* StockBitmap() {
+    static Bitmap* stock = [] {
+        Bitmap* b = MakeStock<Bitmap>();
+        b->width = b->height = 1;
+        b->stride = 4;
+        b->bits = static_cast<BYTE*>(calloc(4, 1));
+        b->table[1] = RGBQUAD{255, 255, 255, 0};
+        return b;
+    }();
+    return stock;
+}
+
+Palette* DefaultPalette() {
+    // The twenty static colours: the first and last ten entries of the system palette.
+    static Palette* stock = [] {
+        Palette* p = MakeStock<Palette>();
+        const PALETTEENTRY* sys = SystemPaletteEntries();
+        p->entries.assign(sys, sys + 10);
+        p->entries.insert(p->entries.end(), sys + 246, sys + 256);
+        return p;
+    }();
+    return stock;
+}
+
+Palette* SystemPalette() {
+    static Palette* stock = [] {
+        Palette* p = MakeStock<Palette>();
+        p->entries.assign(SystemPaletteEntries(), SystemPaletteEntries() + 256);
+        return p;
+    }();
+    return stock;
+}
+
+Font* SystemFont() {
+    static Font* stock = [] {
+        Font* f = MakeStock<Font>();
+        f->face = "Sans Serif";
+        f->height = 16;
+        f->weight = 700;
+        return f;
+    }();
+    return stock;
+}
+
+static inline int Distance(int r1, int g1, int b1, int r2, int g2, int b2) {
+    return (r1 - r2) * (r1 - r2) + (g1 - g2) * (g1 - g2) + (b1 - b2) * (b1 - b2);
+}
+
+int NearestColorIndex(const RGBQUAD* table, int count, BYTE r, BYTE g, BYTE b) {
+    int best = 0, bestDistance = 1 << 30;
+    for (int i = 0; i < count; ++i) {
+        int d = Distance(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, r, g, b);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+            if (d == 0)
+                break;
+        }
+    }
+    return best;
+}
+
+int NearestPaletteIndex(const PALETTEENTRY* entries, int count, BYTE r, BYTE g, BYTE b) {
+    int best = 0, bestDistance = 1 << 30;
+    for (int i = 0; i < count; ++i) {
+        int d = Distance(entries[i].peRed, entries[i].peGreen, entries[i].peBlue, r, g, b);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+            if (d == 0)
+                break;
+        }
+    }
+    return best;
+}
+
+} // namespace gdi
+
+using namespace gdi;
+
+DWORD AfxGdiLiveObjectCount() {
+    // Stock objects are created once and never deleted; leave them out of the count.
+    DWORD n = 0;
+    for (const Object* obj : Live())
+        n += obj->stock ? 0 : 1;
+    return n;
+}
+
+HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits, HANDLE hSection,
+                         DWORD) {
+    if (ppvBits)
+        *ppvBits = nullptr;
+    if (!pbmi || usage != DIB_RGB_COLORS || hSection)
+        return nullptr;
+    const BITMAPINFOHEADER& h = pbmi->bmiHeader;
+    if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biBitCount != 8 ||
+        h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight <= 0)
+        return nullptr;
+    unsigned long long stride = ((unsigned long long)h.biWidth + 3) & ~3ull;
+    unsigned long long bytes = stride * (unsigned long long)h.biHeight;
+    if (bytes > kMaxDibSectionBytes)
+        return nullptr;
+
+    Bitmap* bmp = new (std::nothrow) Bitmap;
+    if (!bmp)
+        return nullptr;
+    bmp->bits = static_cast<BYTE*>(calloc((size_t)bytes, 1));
+    if (!bmp->bits) {
+        delete bmp;
+        return nullptr;
+    }
+    bmp->width = h.biWidth;
+    bmp->height = h.biHeight;
+    bmp->stride = (int)stride;
+    DWORD colors = h.biClrUsed == 0 || h.biClrUsed > 256 ? 256 : h.biClrUsed;
+    memcpy(bmp->table, pbmi->bmiColors, colors * sizeof(RGBQUAD));
+    Register(bmp);
+    if (ppvBits)
+        *ppvBits = bmp->bits;
+    return reinterpret_cast<HBITMAP>(static_cast<Object*>(bmp));
+}
+
+HDC CreateCompatibleDC(HDC) {
+    DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Memory);
+    if (!dc)
+        return nullptr;
+    dc->bitmap = StockBitmap();
+    dc->palette = DefaultPalette();
+    dc->font = SystemFont();
+    Register(dc);
+    return reinterpret_cast<HDC>(static_cast<Object*>(dc));
+}
+
+HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
+    if (!pwszDriver || strcasecmp(pwszDriver, "DISPLAY") != 0)
+        return nullptr;
+    DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Display);
+    if (!dc)
+        return nullptr;
+    dc->palette = DefaultPalette();
+    dc->font = SystemFont();
+    Register(dc);
+    return reinterpret_cast<HDC>(static_cast<Object*>(dc));
+}
+
+BOOL DeleteDC(HDC hdc) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc)
+        return FALSE;
+    if (dc->bitmap && dc->bitmap->selectedIn == dc)
+        dc->bitmap->selectedIn = nullptr;
+    Unregister(dc);
+    delete dc;
+    return TRUE;
+}
+
+HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc)
+        return nullptr;
+    if (Bitmap* bmp = AsBitmap(h)) {
+        if (dc->dcKind != DcKind::Memory)
+            return nullptr;
+        if (bmp->selectedIn && bmp->selectedIn != dc)
+            return nullptr; // a bitmap lives in one context at a time
+        Bitmap* previous = dc->bitmap;
+        if (previous && previous->selectedIn == dc)
+            previous->selectedIn = nullptr;
+        dc->bitmap = bmp;
+        if (!bmp->stock)
+            bmp->selectedIn = dc;
+        return static_cast<Object*>(previous);
+    }
+    if (Font* font = AsFont(h)) {
+        Font* previous = dc->font;
+        dc->font = font;
+        return static_cast<Object*>(previous);
+    }
+    return nullptr;
+}
+
+static bool IsSelectedAnywhere(const Object* obj) {
+    for (const Object* o : Live()) {
+        if (o->kind != Kind::DC)
+            continue;
+        auto* dc = static_cast<const DeviceContext*>(o);
+        if (dc->palette == obj || dc->font == obj)
+            return true;
+    }
+    return false;
+}
+
+BOOL DeleteObject(HGDIOBJ ho) {
+    auto* obj = static_cast<Object*>(ho);
+    if (!obj || !Live().count(obj) || obj->kind == Kind::DC)
+        return FALSE;
+    if (obj->stock)
+        return TRUE;
+    if (Bitmap* bmp = AsBitmap(ho); bmp && bmp->selectedIn)
+        return FALSE;
+    if (obj->kind != Kind::Bitmap && IsSelectedAnywhere(obj))
+        return FALSE;
+    Unregister(obj);
+    delete obj;
+    return TRUE;
+}
+
+HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc)
+        return nullptr;
+    switch (type) {
+    case OBJ_BITMAP:
+        return static_cast<Object*>(dc->bitmap);
+    case OBJ_PAL:
+        return static_cast<Object*>(dc->palette);
+    case OBJ_FONT:
+        return static_cast<Object*>(dc->font);
+    default:
+        return nullptr;
+    }
+}
+
+HGDIOBJ GetStockObject(int i) {
+    if (i == DEFAULT_PALETTE)
+        return static_cast<Object*>(DefaultPalette());
+    if (i == 13 /* SYSTEM_FONT */ || i == 17 /* DEFAULT_GUI_FONT */)
+        return static_cast<Object*>(SystemFont());
+    return nullptr;
+}
+
+int GetObject(HANDLE h, int c, LPVOID pv) {
+    if (Palette* pal = AsPalette(h)) {
+        if (!pv)
+            return (int)sizeof(WORD);
+        if (c < (int)sizeof(WORD))
+            return 0;
+        WORD count = (WORD)(pal->entries.size() > 0xFFFF ? 0xFFFF : pal->entries.size());
+        memcpy(pv, &count, sizeof(count));
+        return (int)sizeof(WORD);
+    }
+    return 0;
+}
+
+DWORD GetObjectType(HGDIOBJ h) {
+    auto* obj = static_cast<Object*>(h);
+    if (!obj || !Live().count(obj))
+        return 0;
+    switch (obj->kind) {
+    case Kind::Bitmap:
+        return OBJ_BITMAP;
+    case Kind::Palette:
+        return OBJ_PAL;
+    case Kind::Font:
+        return OBJ_FONT;
+    case Kind::DC:
+        return static_cast<DeviceContext*>(obj)->dcKind == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
+    }
+    return 0;
+}
+
+UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc || !dc->bitmap || dc->bitmap->stock || !prgbq || iStart >= 256)
+        return 0;
+    UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
+    memcpy(dc->bitmap->table + iStart, prgbq, n * sizeof(RGBQUAD));
+    return n;
+}
+
+UINT GetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, RGBQUAD* prgbq) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc || !dc->bitmap || dc->bitmap->stock || !prgbq || iStart >= 256)
+        return 0;
+    UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
+    memcpy(prgbq, dc->bitmap->table + iStart, n * sizeof(RGBQUAD));
+    return n;
+}
+
+UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
+    if (!AsDC(hdc))
+        return 0;
+    if (!pPalEntries)
+        return 256;
+    if (iStart >= 256)
+        return 0;
+    UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
+    memcpy(pPalEntries, SystemPaletteEntries() + iStart, n * sizeof(PALETTEENTRY));
+    return n;
+}
+
+HPALETTE CreatePalette(const LOGPALETTE* plpal) {
+    if (!plpal || plpal->palVersion != 0x300 || plpal->palNumEntries == 0)
+        return nullptr;
+    Palette* pal = new (std::nothrow) Palette;
+    if (!pal)
+        return nullptr;
+    pal->entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
+    Register(pal);
+    return reinterpret_cast<HPALETTE>(static_cast<Object*>(pal));
+}
+
+UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
+    Palette* pal = AsPalette(hpal);
+    if (!pal)
+        return 0;
+    UINT size = (UINT)pal->entries.size();
+    if (!pPalEntries)
+        return size;
+    if (iStart >= size)
+        return 0;
+    UINT n = cEntries < size - iStart ? cEntries : size - iStart;
+    memcpy(pPalEntries, pal->entries.data() + iStart, n * sizeof(PALETTEENTRY));
+    return n;
+}
+
+HPALETTE SelectPalette(HDC hdc, HPALETTE hPal, BOOL) {
+    DeviceContext* dc = AsDC(hdc);
+    Palette* pal = AsPalette(hPal);
+    if (!dc || !pal)
+        return nullptr;
+    Palette* previous = dc->palette;
+    dc->palette = pal;
+    return reinterpret_cast<HPALETTE>(static_cast<Object*>(previous));
+}
+
+UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
+    Palette* pal = AsPalette(h);
+    if (!pal || pal->entries.empty())
+        return 0xFFFFFFFF; // CLR_INVALID
+    return (UINT)NearestPaletteIndex(pal->entries.data(), (int)pal->entries.size(),
+                                     GetRValue(color), GetGValue(color), GetBValue(color));
+}
