@@ -1,0 +1,3 @@
+#include "dib_exception.h"
+
+IMPLEMENT_DYNAMIC(CDIBException, CMemoryException)
