@@ -54,8 +54,8 @@ const DialogItemTemplate kViewerItems[] = {
 
 const DialogItemTemplate kAboutItems[] = {
     {Static, IDC_STATIC, nullptr, IDR_MAINFRAME, kChild | SS_ICON, 11, 17, 20, 20},
-    {Static, IDC_STATIC, "kyrAttack Version 1.0", 0, kChild | SS_LEFT | SS_NOPREFIX | WS_GROUP,
-     40, 10, 119, 8},
+    {Static, IDC_STATIC, "kyrAttack Version 1.0", 0, kChild | SS_LEFT | SS_NOPREFIX | WS_GROUP, 40,
+     10, 119, 8},
     {Static, IDC_STATIC, "Sprites thrown and cast, up close.", 0, kChild | SS_LEFT | WS_GROUP, 40,
      25, 119, 8},
     {Button, 1, "OK", 0, kChild | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 178, 7, 32, 14},
@@ -64,8 +64,7 @@ const DialogItemTemplate kAboutItems[] = {
 const DialogTemplate kDialogs[] = {
     {IDD_ABOUTBOX, DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 217, 55,
      "About kyrAttack", "MS Sans Serif", 8, kAboutItems, (int)std::size(kAboutItems)},
-    {IDD_VIEWER,
-     DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU,
+    {IDD_VIEWER, DS_MODALFRAME | DS_SETFONT | WS_POPUP | WS_VISIBLE | WS_CAPTION | WS_SYSMENU,
      WS_EX_APPWINDOW, 406, 242, "Kyr Attack/Effect Viewer", "MS Sans Serif", 8, kViewerItems,
      (int)std::size(kViewerItems)},
 };
@@ -93,9 +92,13 @@ const VersionString kVersionStrings[] = {
     {"ProductVersion", "1, 0, 0, 1"},
 };
 
-const VersionResource kVersion = {
-    {1, 0, 0, 1}, {1, 0, 0, 1}, VOS__WINDOWS32, VFT_APP, "040904B0", kVersionStrings,
-    (int)std::size(kVersionStrings)};
+const VersionResource kVersion = {{1, 0, 0, 1},
+                                  {1, 0, 0, 1},
+                                  VOS__WINDOWS32,
+                                  VFT_APP,
+                                  "040904B0",
+                                  kVersionStrings,
+                                  (int)std::size(kVersionStrings)};
 
 } // namespace
 
@@ -120,4 +123,6 @@ const IconGroup* ResFindIconGroup(UINT nID) {
     return nullptr;
 }
 
-const VersionResource* ResFindVersion() { return &kVersion; }
+const VersionResource* ResFindVersion() {
+    return &kVersion;
+}

@@ -42,9 +42,7 @@ protected:
 // with the handler itself, so a handler of the wrong shape does not compile.
 namespace afx {
 template <class M> struct MemberOf;
-template <class C, class R, class... A> struct MemberOf<R (C::*)(A...)> {
-    using type = C;
-};
+template <class C, class R, class... A> struct MemberOf<R (C::*)(A...)> { using type = C; };
 template <auto pfn> using ClassOf = typename MemberOf<decltype(pfn)>::type;
 
 template <auto pfn> LRESULT Call_v(CCmdTarget* p, WPARAM, LPARAM) {
@@ -75,14 +73,16 @@ protected:                                                                      
     const AFX_MSGMAP* GetMessageMap() const override;
 
 #define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
-    const AFX_MSGMAP* theClass::GetMessageMap() const { return GetThisMessageMap(); }              \
+    const AFX_MSGMAP* theClass::GetMessageMap() const {                                            \
+        return GetThisMessageMap();                                                                \
+    }                                                                                              \
     const AFX_MSGMAP* theClass::GetThisMessageMap() {                                              \
         using ThisClass [[maybe_unused]] = theClass;                                               \
         using TheBaseClass = baseClass;                                                            \
         static const AFX_MSGMAP_ENTRY _messageEntries[] = {
 
 #define END_MESSAGE_MAP()                                                                          \
-    {0, 0, 0, nullptr}                                                                             \
+    { 0, 0, 0, nullptr }                                                                           \
     }                                                                                              \
     ;                                                                                              \
     static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]};  \
@@ -262,8 +262,7 @@ public:
     void SetRegistryKey(LPCTSTR lpszRegistryKey);
     // Settings under the registry key and the profile name; an unreadable store gives the
     // default.
-    CString GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry,
-                             LPCTSTR lpszDefault = nullptr);
+    CString GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault = nullptr);
     // A null value removes the entry, a null entry the section. FALSE when the store could
     // not be written; the store is then as it was.
     BOOL WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue);

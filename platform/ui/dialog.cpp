@@ -5,8 +5,8 @@
 IMPLEMENT_DYNAMIC(CDialog, CWnd)
 
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
-    ON_COMMAND(IDOK, &CDialog::OnOK)
-    ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+ON_COMMAND(IDOK, &CDialog::OnOK)
+ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
 namespace ui {
@@ -23,9 +23,8 @@ QRect DialogRectToPixels(short x, short y, short cx, short cy) {
 QFont ControlFont(const DialogTemplate& dlgTemplate) {
     QFont font(QStringLiteral("Liberation Sans"));
     font.setStyleHint(QFont::SansSerif);
-    int points = (dlgTemplate.dwStyle & DS_SETFONT) && dlgTemplate.wPointSize
-                     ? dlgTemplate.wPointSize
-                     : 8;
+    int points =
+        (dlgTemplate.dwStyle & DS_SETFONT) && dlgTemplate.wPointSize ? dlgTemplate.wPointSize : 8;
     font.setPointSizeF(points * 15.0 / 16.0);
     return font;
 }
@@ -110,7 +109,9 @@ void CDialog::OnOK() {
         EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CWnd::OnCommand(wParam, lParam) || RouteCommandToApp(wParam, lParam);

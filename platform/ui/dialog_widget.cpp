@@ -61,9 +61,13 @@ private:
     DWORD m_dwStyle;
 };
 
-DWORD StyleOf(const QWidget* widget) { return widget->property(kStyleProperty).toUInt(); }
+DWORD StyleOf(const QWidget* widget) {
+    return widget->property(kStyleProperty).toUInt();
+}
 
-bool IsPushButton(const QWidget* widget) { return qobject_cast<const QPushButton*>(widget); }
+bool IsPushButton(const QWidget* widget) {
+    return qobject_cast<const QPushButton*>(widget);
+}
 
 WPARAM KeyState(const QMouseEvent* event) {
     WPARAM flags = 0;
@@ -278,16 +282,20 @@ void DialogWidget::timerEvent(QTimerEvent* event) {
 void DialogWidget::mousePressEvent(QMouseEvent* event) {
     QPoint pos = event->position().toPoint();
     // A press that a control passed on is not a press on the dialog.
-    if (event->button() != Qt::LeftButton || childAt(pos)) {
+    if (childAt(pos)) {
         QDialog::mousePressEvent(event);
         return;
     }
-    Send(WM_LBUTTONDOWN, KeyState(event), MAKELPARAM(pos.x(), pos.y()));
+    if (event->button() == Qt::LeftButton)
+        Send(WM_LBUTTONDOWN, KeyState(event), MAKELPARAM(pos.x(), pos.y()));
+    else if (event->button() == Qt::RightButton)
+        ShowSystemMenu(event->globalPosition().toPoint());
 }
 
+// The right press itself opens the system menu (above); the context menu event that Qt makes
+// of the same press must not open it again.
 void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
-    if (event->reason() == QContextMenuEvent::Mouse && !childAt(event->pos()))
-        ShowSystemMenu(event->globalPos());
+    event->accept();
 }
 
 bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
@@ -347,7 +355,9 @@ void DialogWidget::closeEvent(QCloseEvent* event) {
     Send(WM_CLOSE);
 }
 
-void DialogWidget::reject() { Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0); }
+void DialogWidget::reject() {
+    Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
 
 void DialogWidget::ResetSystemMenu() {
     delete m_sysMenu;
@@ -368,7 +378,9 @@ CMenu* DialogWidget::SystemMenu(bool bRevert) {
     return m_sysMenuObject.get();
 }
 
-void DialogWidget::ShowSystemMenu(const QPoint& globalPos) { m_sysMenu->popup(globalPos); }
+void DialogWidget::ShowSystemMenu(const QPoint& globalPos) {
+    m_sysMenu->popup(globalPos);
+}
 
 HICON DialogWidget::SetIcon(HICON hIcon, bool bBig) {
     HICON& slot = bBig ? m_bigIcon : m_smallIcon;
@@ -383,8 +395,7 @@ HICON DialogWidget::SetIcon(HICON hIcon, bool bBig) {
 
 void DialogWidget::FocusFirstTabStop() {
     for (QWidget* control : m_controls) {
-        if ((StyleOf(control) & WS_TABSTOP) && control->isVisibleTo(this) &&
-            control->isEnabled()) {
+        if ((StyleOf(control) & WS_TABSTOP) && control->isVisibleTo(this) && control->isEnabled()) {
             control->setFocus(Qt::TabFocusReason);
             return;
         }

@@ -7,7 +7,9 @@ IMPLEMENT_DYNAMIC(CMenu, CObject)
 
 namespace {
 
-QMenu* AsMenu(HMENU hMenu) { return reinterpret_cast<QMenu*>(hMenu); }
+QMenu* AsMenu(HMENU hMenu) {
+    return reinterpret_cast<QMenu*>(hMenu);
+}
 
 } // namespace
 

@@ -22,11 +22,15 @@ struct ResourceModule {
 
 ResourceModule g_module;
 
-IconObject* AsIcon(HICON hIcon) { return reinterpret_cast<IconObject*>(hIcon); }
+IconObject* AsIcon(HICON hIcon) {
+    return reinterpret_cast<IconObject*>(hIcon);
+}
 
 } // namespace
 
-HINSTANCE AfxGetResourceHandle() { return reinterpret_cast<HINSTANCE>(&g_module); }
+HINSTANCE AfxGetResourceHandle() {
+    return reinterpret_cast<HINSTANCE>(&g_module);
+}
 
 HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName) {
     if (!hInstance || !IS_INTRESOURCE(lpIconName))

@@ -15,13 +15,21 @@ namespace ui {
 
 class DialogWidget;
 
-inline QWidget* WidgetFromHandle(HWND hWnd) { return reinterpret_cast<QWidget*>(hWnd); }
-inline HWND HandleFromWidget(QWidget* widget) { return reinterpret_cast<HWND>(widget); }
+inline QWidget* WidgetFromHandle(HWND hWnd) {
+    return reinterpret_cast<QWidget*>(hWnd);
+}
+inline HWND HandleFromWidget(QWidget* widget) {
+    return reinterpret_cast<HWND>(widget);
+}
 DialogWidget* AsDialog(HWND hWnd);
 
 // Text crosses between the framework's 8-bit strings and Qt as UTF-8.
-inline QString FromAfx(LPCTSTR psz) { return QString::fromUtf8(psz ? psz : ""); }
-inline QByteArray ToAfx(const QString& s) { return s.toUtf8(); }
+inline QString FromAfx(LPCTSTR psz) {
+    return QString::fromUtf8(psz ? psz : "");
+}
+inline QByteArray ToAfx(const QString& s) {
+    return s.toUtf8();
+}
 // Copies at most cchMax - 1 bytes and a terminator, never splitting a character.
 int CopyText(const QString& text, LPTSTR lpBuffer, int cchMax);
 

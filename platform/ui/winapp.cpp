@@ -37,7 +37,9 @@ QString SettingsKey(LPCTSTR lpszSection, LPCTSTR lpszEntry) {
 
 } // namespace
 
-CWinApp* AfxGetApp() { return g_pApp; }
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
 
 void AfxEnableControlContainer() {}
 
@@ -63,9 +65,13 @@ void CWinApp::SetCurrentHandles() {
     }
 }
 
-BOOL CWinApp::InitApplication() { return TRUE; }
+BOOL CWinApp::InitApplication() {
+    return TRUE;
+}
 
-BOOL CWinApp::InitInstance() { return TRUE; }
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
 
 int CWinApp::Run() {
     int nResult = QApplication::exec();
@@ -76,9 +82,13 @@ int CWinApp::Run() {
 // The framework answers with the wParam of the thread's current message. Only a quit ends
 // the loop with a meaningful one; an application whose InitInstance returned FALSE never
 // ran that loop, so its exit code is 0.
-int CWinApp::ExitInstance() { return (int)m_msgCur.wParam; }
+int CWinApp::ExitInstance() {
+    return (int)m_msgCur.wParam;
+}
 
-BOOL CWinApp::Enable3dControls() { return TRUE; }
+BOOL CWinApp::Enable3dControls() {
+    return TRUE;
+}
 
 void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey) {
     SetCurrentHandles();
@@ -97,8 +107,8 @@ std::string CWinApp::GetProfilePath() const {
     QString path = folder + QLatin1Char('/');
     if (m_pszRegistryKey && *m_pszRegistryKey)
         path += ui::FromAfx(m_pszRegistryKey) + QLatin1Char('/');
-    path += ui::FromAfx(m_pszProfileName ? m_pszProfileName
-                                         : (m_pszAppName ? m_pszAppName : "app"));
+    path +=
+        ui::FromAfx(m_pszProfileName ? m_pszProfileName : (m_pszAppName ? m_pszAppName : "app"));
     return ui::ToAfx(path + QStringLiteral(".conf")).toStdString();
 }
 

@@ -30,7 +30,9 @@ std::unordered_map<HWND, std::unique_ptr<CWnd>>& TemporaryMap() {
     return map;
 }
 
-QPoint TopLeftOnScreen(const QWidget* widget) { return widget->mapToGlobal(QPoint(0, 0)); }
+QPoint TopLeftOnScreen(const QWidget* widget) {
+    return widget->mapToGlobal(QPoint(0, 0));
+}
 
 } // namespace
 
@@ -56,14 +58,18 @@ void TrackWidget(QWidget* widget) {
     });
 }
 
-DialogWidget* AsDialog(HWND hWnd) { return dynamic_cast<DialogWidget*>(WidgetFromHandle(hWnd)); }
+DialogWidget* AsDialog(HWND hWnd) {
+    return dynamic_cast<DialogWidget*>(WidgetFromHandle(hWnd));
+}
 
 int ControlId(const QWidget* widget) {
     QVariant id = widget ? widget->property("afxId") : QVariant();
     return id.isValid() ? id.toInt() : 0;
 }
 
-void SetControlId(QWidget* widget, int nID) { widget->setProperty("afxId", nID); }
+void SetControlId(QWidget* widget, int nID) {
+    widget->setProperty("afxId", nID);
+}
 
 int CopyText(const QString& text, LPTSTR lpBuffer, int cchMax) {
     if (!lpBuffer || cchMax <= 0)
@@ -137,8 +143,7 @@ LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lP
     case WM_GETTEXTLENGTH:
         return ToAfx(ControlText(widget)).size();
     case BM_GETCHECK:
-        return button && button->isCheckable() && button->isChecked() ? BST_CHECKED
-                                                                      : BST_UNCHECKED;
+        return button && button->isCheckable() && button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
     case BM_SETCHECK:
         if (button && button->isCheckable())
             button->setChecked(wParam == BST_CHECKED);
@@ -175,10 +180,11 @@ const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
     return &map;
 }
 
-const AFX_MSGMAP* CCmdTarget::GetMessageMap() const { return GetThisMessageMap(); }
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
+    return GetThisMessageMap();
+}
 
-BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam,
-                                    LRESULT* pResult) {
+BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
     for (const AFX_MSGMAP* map = GetMessageMap(); map;
          map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
         for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->pfn; ++entry) {
@@ -208,7 +214,9 @@ END_MESSAGE_MAP()
 
 CWnd::CWnd() : m_hWnd(nullptr) {}
 
-CWnd::~CWnd() { Detach(); }
+CWnd::~CWnd() {
+    Detach();
+}
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
     auto it = PermanentMap().find(hWnd);
@@ -250,7 +258,9 @@ HWND CWnd::Detach() {
     return hWnd;
 }
 
-BOOL CWnd::SubclassWindow(HWND hWnd) { return Attach(hWnd); }
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+    return Attach(hWnd);
+}
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
     return ::SendMessage(m_hWnd, message, wParam, lParam);
@@ -283,14 +293,28 @@ BOOL CWnd::RouteCommandToApp(WPARAM wParam, LPARAM lParam) {
     return pApp && pApp->DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr);
 }
 
-LRESULT CWnd::Default() { return DefWindowProc(g_current.message, g_current.wParam, g_current.lParam); }
+LRESULT CWnd::Default() {
+    return DefWindowProc(g_current.message, g_current.wParam, g_current.lParam);
+}
 
-void CWnd::OnPaint() { Default(); }
-void CWnd::OnClose() { Default(); }
-void CWnd::OnTimer(UINT) { Default(); }
-void CWnd::OnSysCommand(UINT, LPARAM) { Default(); }
-void CWnd::OnLButtonDown(UINT, CPoint) { Default(); }
-HCURSOR CWnd::OnQueryDragIcon() { return reinterpret_cast<HCURSOR>(Default()); }
+void CWnd::OnPaint() {
+    Default();
+}
+void CWnd::OnClose() {
+    Default();
+}
+void CWnd::OnTimer(UINT) {
+    Default();
+}
+void CWnd::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
+void CWnd::OnLButtonDown(UINT, CPoint) {
+    Default();
+}
+HCURSOR CWnd::OnQueryDragIcon() {
+    return reinterpret_cast<HCURSOR>(Default());
+}
 
 void CWnd::GetWindowRect(LPRECT lpRect) const {
     QWidget* widget = WidgetFromHandle(m_hWnd);
@@ -376,7 +400,9 @@ CWnd* CWnd::GetDlgItem(int nID) const {
     return control ? FromHandle(HandleFromWidget(control)) : nullptr;
 }
 
-int CWnd::GetDlgCtrlID() const { return ControlId(WidgetFromHandle(m_hWnd)); }
+int CWnd::GetDlgCtrlID() const {
+    return ControlId(WidgetFromHandle(m_hWnd));
+}
 
 CWnd* CWnd::GetParent() const {
     QWidget* widget = WidgetFromHandle(m_hWnd);
@@ -406,6 +432,10 @@ HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
         SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, (LPARAM)hIcon));
 }
 
-int CButton::GetCheck() const { return (int)::SendMessage(m_hWnd, BM_GETCHECK, 0, 0); }
+int CButton::GetCheck() const {
+    return (int)::SendMessage(m_hWnd, BM_GETCHECK, 0, 0);
+}
 
-void CButton::SetCheck(int nCheck) { ::SendMessage(m_hWnd, BM_SETCHECK, (WPARAM)nCheck, 0); }
+void CButton::SetCheck(int nCheck) {
+    ::SendMessage(m_hWnd, BM_SETCHECK, (WPARAM)nCheck, 0);
+}
