@@ -7,6 +7,8 @@
 #include <QImage>
 #include <QPainter>
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstring>
 #include <vector>
@@ -98,6 +100,15 @@ const ColorMap& MapBetween(const RGBQUAD* src, const RGBQUAD* dst) {
     return result;
 }
 
+// Source columns of the steps [k0, k1) of a run, in a buffer kept between calls.
+const std::vector<int>& ColumnsOf(const Axis& a, long long k0, long long k1) {
+    thread_local std::vector<int> columns;
+    columns.resize((size_t)(k1 - k0));
+    for (size_t i = 0; i < columns.size(); ++i)
+        columns[i] = (int)SourceOf(a, k0 + (long long)i);
+    return columns;
+}
+
 SourceView ViewOf(const Bitmap* src, const Bitmap* dst) {
     long long bytes = (long long)src->stride * src->height;
     if (src != dst)
@@ -116,10 +127,7 @@ BOOL BlitToMemory(Bitmap* dst, const Bitmap* src, const Axis& ax, const Axis& ay
     const ColorMap& colors = MapBetween(src->table, dst->table);
     const SourceView view = ViewOf(src, dst);
     const size_t n = (size_t)(kx1 - kx0);
-    thread_local std::vector<int> columns;
-    columns.resize(n);
-    for (size_t i = 0; i < n; ++i)
-        columns[i] = (int)SourceOf(ax, kx0 + (long long)i);
+    const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
     const bool unitColumns = ax.sn == ax.dn;
 
     for (long long ky = ky0; ky < ky1; ++ky) {
@@ -147,25 +155,18 @@ void PainterBounds(QPainter* painter, long long& x0, long long& y0, long long& x
     y1 = (long long)std::ceil(bounds.bottom());
 }
 
-// The source pixels sx0.. / sy0.. in RGB, in a buffer that is kept between calls and grows
-// when needed.
-const QImage& ToRgb(const Bitmap* src, long long sx0, long long sy0, int w, int h) {
+// An RGB32 image of at least w x h, kept between calls and grown when needed.
+QImage& RgbBuffer(int w, int h) {
     thread_local QImage buffer;
     if (buffer.width() < w || buffer.height() < h)
         buffer =
             QImage(std::max(w, buffer.width()), std::max(h, buffer.height()), QImage::Format_RGB32);
-    QRgb lut[256];
-    for (int i = 0; i < 256; ++i)
-        lut[i] = qRgb(src->table[i].rgbRed, src->table[i].rgbGreen, src->table[i].rgbBlue);
-    for (int row = 0; row < h; ++row) {
-        const BYTE* from = src->Pixel((int)sx0, (int)(sy0 + row));
-        QRgb* to = reinterpret_cast<QRgb*>(buffer.scanLine(row));
-        for (int i = 0; i < w; ++i)
-            to[i] = lut[from[i]];
-    }
     return buffer;
 }
 
+// The destination pixels are sampled here, at the destination's size, and drawn unscaled:
+// Qt's own scaler rounds in fixed point and strays from the sampling rule (even for integer
+// enlargements of a few hundred pixels), so it is left only the device's pixel ratio.
 BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const Axis& ay) {
     if (!painter || !painter->isActive())
         return FALSE;
@@ -176,16 +177,29 @@ BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const A
         !ClipAxis(ay, by0, by1, src->height, ky0, ky1))
         return TRUE;
 
-    const long long sx0 = SourceOf(ax, kx0), sy0 = SourceOf(ay, ky0);
-    const int sw = (int)(SourceOf(ax, kx1 - 1) + 1 - sx0);
-    const int sh = (int)(SourceOf(ay, ky1 - 1) + 1 - sy0);
-    const QImage& image = ToRgb(src, sx0, sy0, sw, sh);
+    const int w = (int)(kx1 - kx0), h = (int)(ky1 - ky0);
+    const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
+    QRgb lut[256];
+    for (int i = 0; i < 256; ++i)
+        lut[i] = qRgb(src->table[i].rgbRed, src->table[i].rgbGreen, src->table[i].rgbBlue);
+    QImage& image = RgbBuffer(w, h);
+    long long previous = -1;
+    for (int row = 0; row < h; ++row) {
+        const long long sy = SourceOf(ay, ky0 + row);
+        QRgb* to = reinterpret_cast<QRgb*>(image.scanLine(row));
+        if (sy == previous) { // an enlarged row repeats the one above it
+            memcpy(to, image.constScanLine(row - 1), (size_t)w * sizeof(QRgb));
+            continue;
+        }
+        const BYTE* from = src->Pixel(0, (int)sy);
+        for (int i = 0; i < w; ++i)
+            to[i] = lut[from[columns[i]]];
+        previous = sy;
+    }
 
     const bool smooth = painter->testRenderHint(QPainter::SmoothPixmapTransform);
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter->drawImage(
-        QRect((int)(ax.d0 + kx0), (int)(ay.d0 + ky0), (int)(kx1 - kx0), (int)(ky1 - ky0)), image,
-        QRect(0, 0, sw, sh));
+    painter->drawImage(QPoint((int)(ax.d0 + kx0), (int)(ay.d0 + ky0)), image, QRect(0, 0, w, h));
     painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     return TRUE;
 }
