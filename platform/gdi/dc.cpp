@@ -1,7 +1,7 @@
 // Device-context attributes, painter contexts, solid fills and CDC.
 #include "dc.h"
 
-#include "gdi_internal.h"
+#include "dc_internal.h"
 
 #include <QColor>
 #include <QPainter>
@@ -18,28 +18,6 @@ constexpr COLORREF kClrInvalid = 0xFFFFFFFF;
 
 LONG ClampToLong(long long v) {
     return (LONG)(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
-}
-
-bool IsPaletteIndex(COLORREF color) {
-    return (color >> 24) == 0x01;
-}
-
-// The RGB a COLORREF stands for on a context: PALETTEINDEX colours are looked up in the
-// selected palette (out of range: entry 0, as the original platform does).
-void ResolveRgb(const DeviceContext* dc, COLORREF color, BYTE& r, BYTE& g, BYTE& b) {
-    if (IsPaletteIndex(color) && dc->palette && !dc->palette->entries.empty()) {
-        size_t index = color & 0xFFFF;
-        if (index >= dc->palette->entries.size())
-            index = 0;
-        const PALETTEENTRY& e = dc->palette->entries[index];
-        r = e.peRed;
-        g = e.peGreen;
-        b = e.peBlue;
-        return;
-    }
-    r = GetRValue(color);
-    g = GetGValue(color);
-    b = GetBValue(color);
 }
 
 // Rectangle clipped to the context's bitmap, in 64 bits so that hostile values cannot wrap.
@@ -64,6 +42,23 @@ void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
 }
 
 } // namespace
+
+void gdi::ResolveRgb(const DeviceContext* dc, COLORREF color, BYTE& r, BYTE& g, BYTE& b) {
+    const bool paletteIndex = (color >> 24) == 0x01;
+    if (paletteIndex && dc->palette && !dc->palette->entries.empty()) {
+        size_t index = color & 0xFFFF;
+        if (index >= dc->palette->entries.size())
+            index = 0;
+        const PALETTEENTRY& e = dc->palette->entries[index];
+        r = e.peRed;
+        g = e.peGreen;
+        b = e.peBlue;
+        return;
+    }
+    r = GetRValue(color);
+    g = GetGValue(color);
+    b = GetBValue(color);
+}
 
 int MatchColorToBitmap(HDC hdc, COLORREF color) {
     DeviceContext* dc = AsDC(hdc);

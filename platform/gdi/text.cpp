@@ -2,7 +2,7 @@
 // covered pixels become table indices of the selected bitmap.
 #include "dc.h"
 
-#include "gdi_internal.h"
+#include "dc_internal.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -139,13 +139,9 @@ void PaintText(QPainter& painter, const QFont& font, const TextJob& job, const Q
 }
 
 QColor ColorOf(const DeviceContext* dc, COLORREF color) {
-    if ((color >> 24) == 0x01 && dc->palette && !dc->palette->entries.empty()) {
-        size_t index = color & 0xFFFF;
-        const PALETTEENTRY& e =
-            dc->palette->entries[index < dc->palette->entries.size() ? index : 0];
-        return QColor(e.peRed, e.peGreen, e.peBlue);
-    }
-    return QColor(GetRValue(color), GetGValue(color), GetBValue(color));
+    BYTE r, g, b;
+    ResolveRgb(dc, color, r, g, b);
+    return QColor(r, g, b);
 }
 
 void DrawOnPainter(DeviceContext* dc, const TextJob& job) {
