@@ -18,10 +18,12 @@ using u64 = std::uint64_t;
 // ---------------------------------------------------------------------------------------
 // Exact nearest-colour matching for true-colour sources.
 
-// The RGB cube is cut into cells of 8 x 8 x 8 colours. The first pixel that falls into a
-// cell fills all 512 answers of that cell at once, searching only the table entries that
-// can be nearest somewhere inside it. A full 16M-entry table would cost more to fill than
-// a small picture costs to convert; untouched cells cost nothing here.
+// The RGB cube is cut into cells of 8 x 8 x 8 colours. A cell, when a pixel first falls
+// into it, gets the list of table entries that can be nearest somewhere inside it (taken
+// from the list of its enclosing coarse cell of 32 x 32 x 32, so that opening a cell stays
+// cheap); a colour, when first seen, is searched among its cell's candidates only and its
+// answer kept. A full 16M-entry table would cost more to fill than a small picture costs to
+// convert; here nothing is computed that the picture does not use.
 class NearestColorCache {
 public:
     explicit NearestColorCache(const RGBQUAD* table);
@@ -31,10 +33,11 @@ public:
                               (unsigned)(g >> kShift) << kCellBits | (unsigned)(b >> kShift);
         std::uint32_t base = cells_[cell];
         if (base == 0)
-            base = FillCell(cell);
+            base = OpenCell(cell);
         const unsigned inner = (unsigned)(r & kMask) << (2 * kShift) |
                                (unsigned)(g & kMask) << kShift | (unsigned)(b & kMask);
-        return answers_[base + inner];
+        const std::uint16_t answer = answers_[base + inner];
+        return answer != kUnknown ? (BYTE)answer : Search(base + inner, r, g, b);
     }
 
 private:
@@ -42,22 +45,41 @@ private:
     static constexpr int kCellBits = 8 - kShift; // 32 cells per channel
     static constexpr unsigned kMask = (1u << kShift) - 1;
     static constexpr unsigned kCellColors = 1u << (3 * kShift);
+    static constexpr int kCoarseShift = 5; // a coarse cell spans 32 levels per channel
+    static constexpr std::uint16_t kUnknown = 0xFFFF;
+    static constexpr std::uint32_t kSearchesBeforeFill = 16;
 
     struct Entry {
         int r, g, b;
         BYTE index;
     };
+    struct Span {
+        std::uint32_t first = 0, count = 0;
+    };
+    struct Cell {
+        Span candidates;
+        int r0 = 0, g0 = 0, b0 = 0; // the cell's darkest corner
+        std::uint32_t searches = 0;
+    };
 
-    std::uint32_t FillCell(unsigned cell);
-    std::vector<Entry> CandidatesFor(int r0, int g0, int b0) const;
+    std::uint32_t OpenCell(unsigned cell);
+    Span CoarseCandidates(int r, int g, int b);
+    Span Prune(Span from, int r0, int g0, int b0, int size);
+    BYTE Nearest(Span span, int r, int g, int b) const;
+    BYTE Search(std::uint32_t slot, int r, int g, int b);
+    void FillCell(std::uint32_t base, const Cell& cell);
 
-    std::vector<Entry> entries_;       // distinct colours, each at its lowest index
-    std::vector<std::uint32_t> cells_; // offset of a cell's answers; 0 = not filled yet
-    std::vector<BYTE> answers_;
+    std::vector<Entry> entries_;         // distinct colours, each at its lowest index
+    std::vector<Entry> pool_;            // candidate lists, one after another
+    std::vector<Span> coarse_;           // candidates of each coarse cell; count 0 = not yet
+    std::vector<std::uint32_t> cells_;   // where a cell's answers start; 0 = not opened yet
+    std::vector<Cell> opened_;           // candidates of each opened cell, by answers / 512
+    std::vector<std::uint16_t> answers_; // index per colour of opened cells, or kUnknown
 };
 
 NearestColorCache::NearestColorCache(const RGBQUAD* table)
-    : cells_(1u << (3 * kCellBits), 0), answers_(kCellColors, 0) {
+    : coarse_(1u << (3 * (8 - kCoarseShift))), cells_(1u << (3 * kCellBits), 0), opened_(1),
+      answers_(kCellColors, kUnknown) {
     // A later entry with the colour of an earlier one can never win the lowest-index tie,
     // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
     std::vector<std::uint32_t> keys(256);
@@ -73,6 +95,7 @@ NearestColorCache::NearestColorCache(const RGBQUAD* table)
     }
     std::sort(entries_.begin(), entries_.end(),
               [](const Entry& a, const Entry& b) { return a.index < b.index; });
+    pool_ = entries_;
 }
 
 int AxisNearest(int c, int lo, int hi) {
@@ -82,16 +105,15 @@ int AxisFarthest(int c, int lo, int hi) {
     return std::max(c - lo, hi - c);
 }
 
-// Entries that may be nearest to some colour of the cell: the nearest entry of any colour
-// lies within the smallest farthest-distance, so every entry whose nearest point is farther
-// than that can be dropped. Ties survive, and the list keeps ascending index order.
-std::vector<NearestColorCache::Entry> NearestColorCache::CandidatesFor(int r0, int g0,
-                                                                       int b0) const {
-    const int r1 = r0 + (int)kMask, g1 = g0 + (int)kMask, b1 = b0 + (int)kMask;
-    std::vector<int> nearest(entries_.size());
+// Entries of `from` that may be nearest to some colour of the box: the nearest entry of any
+// colour lies within the smallest farthest-distance, so an entry whose nearest point is
+// farther than that can be dropped. Ties survive, and the list keeps ascending index order.
+NearestColorCache::Span NearestColorCache::Prune(Span from, int r0, int g0, int b0, int size) {
+    const int r1 = r0 + size - 1, g1 = g0 + size - 1, b1 = b0 + size - 1;
+    int nearest[256];
     int bound = 1 << 30;
-    for (size_t i = 0; i < entries_.size(); ++i) {
-        const Entry& e = entries_[i];
+    for (std::uint32_t i = 0; i < from.count; ++i) {
+        const Entry& e = pool_[from.first + i];
         const int dr = AxisNearest(e.r, r0, r1), dg = AxisNearest(e.g, g0, g1),
                   db = AxisNearest(e.b, b0, b1);
         const int fr = AxisFarthest(e.r, r0, r1), fg = AxisFarthest(e.g, g0, g1),
@@ -99,38 +121,73 @@ std::vector<NearestColorCache::Entry> NearestColorCache::CandidatesFor(int r0, i
         nearest[i] = dr * dr + dg * dg + db * db;
         bound = std::min(bound, fr * fr + fg * fg + fb * fb);
     }
-    std::vector<Entry> candidates;
-    for (size_t i = 0; i < entries_.size(); ++i)
-        if (nearest[i] <= bound)
-            candidates.push_back(entries_[i]);
-    return candidates;
+    Span kept{(std::uint32_t)pool_.size(), 0};
+    for (std::uint32_t i = 0; i < from.count; ++i)
+        if (nearest[i] <= bound) {
+            pool_.push_back(pool_[from.first + i]);
+            ++kept.count;
+        }
+    return kept;
 }
 
-std::uint32_t NearestColorCache::FillCell(unsigned cell) {
+NearestColorCache::Span NearestColorCache::CoarseCandidates(int r, int g, int b) {
+    const int bits = 8 - kCoarseShift;
+    const unsigned c = (unsigned)(r >> kCoarseShift) << (2 * bits) |
+                       (unsigned)(g >> kCoarseShift) << bits | (unsigned)(b >> kCoarseShift);
+    if (coarse_[c].count == 0) {
+        const int mask = ~((1 << kCoarseShift) - 1);
+        coarse_[c] = Prune(Span{0, (std::uint32_t)entries_.size()}, r & mask, g & mask, b & mask,
+                           1 << kCoarseShift);
+    }
+    return coarse_[c];
+}
+
+std::uint32_t NearestColorCache::OpenCell(unsigned cell) {
     const int r0 = (int)(cell >> (2 * kCellBits)) << kShift;
     const int g0 = (int)(cell >> kCellBits & ((1u << kCellBits) - 1)) << kShift;
     const int b0 = (int)(cell & ((1u << kCellBits) - 1)) << kShift;
-    const std::vector<Entry> candidates = CandidatesFor(r0, g0, b0);
+    const Span candidates = Prune(CoarseCandidates(r0, g0, b0), r0, g0, b0, 1 << kShift);
 
     const std::uint32_t base = (std::uint32_t)answers_.size();
-    answers_.resize(answers_.size() + kCellColors, candidates.front().index);
-    BYTE* out = answers_.data() + base;
-    if (candidates.size() > 1) {
-        for (unsigned i = 0; i < kCellColors; ++i) {
-            const int r = r0 + (int)(i >> (2 * kShift)), g = g0 + (int)(i >> kShift & kMask),
-                      b = b0 + (int)(i & kMask);
-            int best = 1 << 30;
-            for (const Entry& e : candidates) {
-                const int d = (e.r - r) * (e.r - r) + (e.g - g) * (e.g - g) + (e.b - b) * (e.b - b);
-                if (d < best) {
-                    best = d;
-                    out[i] = e.index;
-                }
-            }
-        }
-    }
+    // A cell with one candidate is answered whole at once.
+    const std::uint16_t fill = candidates.count == 1 ? pool_[candidates.first].index : kUnknown;
+    answers_.resize(answers_.size() + kCellColors, fill);
+    opened_.push_back(Cell{candidates, r0, g0, b0, 0});
     cells_[cell] = base;
     return base;
+}
+
+BYTE NearestColorCache::Nearest(Span span, int r, int g, int b) const {
+    int best = 1 << 30;
+    BYTE index = 0;
+    for (std::uint32_t i = 0; i < span.count; ++i) {
+        const Entry& e = pool_[span.first + i];
+        const int d = (e.r - r) * (e.r - r) + (e.g - g) * (e.g - g) + (e.b - b) * (e.b - b);
+        if (d < best) {
+            best = d;
+            index = e.index;
+        }
+    }
+    return index;
+}
+
+// A cell that keeps meeting new colours is answered whole: that costs less than the
+// mispredicted branch of each further first sight.
+BYTE NearestColorCache::Search(std::uint32_t slot, int r, int g, int b) {
+    Cell& cell = opened_[slot / kCellColors];
+    const BYTE index = Nearest(cell.candidates, r, g, b);
+    answers_[slot] = index;
+    if (++cell.searches == kSearchesBeforeFill)
+        FillCell(slot - slot % kCellColors, cell);
+    return index;
+}
+
+void NearestColorCache::FillCell(std::uint32_t base, const Cell& cell) {
+    std::uint16_t* out = answers_.data() + base;
+    for (unsigned i = 0; i < kCellColors; ++i)
+        if (out[i] == kUnknown)
+            out[i] = Nearest(cell.candidates, cell.r0 + (int)(i >> (2 * kShift)),
+                             cell.g0 + (int)(i >> kShift & kMask), cell.b0 + (int)(i & kMask));
 }
 
 // ---------------------------------------------------------------------------------------

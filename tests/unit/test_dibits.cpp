@@ -305,12 +305,24 @@ TEST(SetDIBitsMatching, TiesGoToTheLowestIndex) {
     EXPECT_EQ(s.Row(0), (Row{3, 8}));
 }
 
+void ExpectNearestEverywhere(const std::vector<RGBQUAD>& table, int w, int h,
+                             const std::vector<BYTE>& bits) {
+    const int stride = (w * 3 + 3) & ~3;
+    Section s(w, h, table);
+    ASSERT_EQ(Convert(s, Info(w, h, 24), bits), h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const BYTE* p = &bits[(size_t)(h - 1 - y) * stride + 3 * x];
+            ASSERT_EQ(s.At(x, y), gdi::NearestColorIndex(table.data(), 256, p[2], p[1], p[0]))
+                << "colour " << (int)p[2] << "," << (int)p[1] << "," << (int)p[0];
+        }
+}
+
 // The colour cache must give exactly what a search of the whole table gives, whatever the
-// table: repeated colours, clusters, the system palette.
+// table (repeated colours, clusters, the system palette) and however often a cell is met.
 TEST(SetDIBitsMatching, CachedMatchesEqualAFullSearch) {
     std::mt19937 rng(1234);
     std::uniform_int_distribution<int> level(0, 255);
-    std::vector<std::vector<RGBQUAD>> tables = {SystemTable(), GreyRamp()};
     std::vector<RGBQUAD> random(256), clustered(256);
     for (int i = 0; i < 256; ++i) {
         random[i] = Rgb(level(rng), level(rng), level(rng));
@@ -318,9 +330,8 @@ TEST(SetDIBitsMatching, CachedMatchesEqualAFullSearch) {
     }
     for (int i = 0; i < 256; i += 7)
         random[i] = random[(i * 31) % 256];
-    tables.push_back(random);
-    tables.push_back(clustered);
 
+    // Noise, and a small region of many close colours that fills its cells whole.
     const int w = 97, h = 41, stride = (w * 3 + 3) & ~3;
     std::vector<BYTE> bits((size_t)stride * h);
     for (int y = 0; y < h; ++y)
@@ -331,16 +342,20 @@ TEST(SetDIBitsMatching, CachedMatchesEqualAFullSearch) {
             p[1] = (BYTE)(noise ? level(rng) : 100 + x % 9);
             p[2] = (BYTE)(noise ? level(rng) : 98 + y % 12);
         }
-    for (const auto& table : tables) {
-        Section s(w, h, table);
-        ASSERT_EQ(Convert(s, Info(w, h, 24), bits), h);
-        for (int y = 0; y < h; ++y)
-            for (int x = 0; x < w; ++x) {
-                const BYTE* p = &bits[(size_t)(h - 1 - y) * stride + 3 * x];
-                ASSERT_EQ(s.At(x, y), gdi::NearestColorIndex(table.data(), 256, p[2], p[1], p[0]))
-                    << "at " << x << "," << y;
+    for (const auto& table : {SystemTable(), GreyRamp(), random, clustered})
+        ExpectNearestEverywhere(table, w, h, bits);
+
+    // Every fifth level of every channel: the whole cube, each cell's corners included.
+    const int side = 52, cw = side * side, cstride = (cw * 3 + 3) & ~3;
+    std::vector<BYTE> cube((size_t)cstride * side);
+    for (int r = 0; r < side; ++r)
+        for (int g = 0; g < side; ++g)
+            for (int b = 0; b < side; ++b) {
+                BYTE* p = &cube[(size_t)r * cstride + 3 * (g * side + b)];
+                p[0] = (BYTE)(5 * b), p[1] = (BYTE)(5 * g), p[2] = (BYTE)(5 * r);
             }
-    }
+    for (const auto& table : {SystemTable(), random})
+        ExpectNearestEverywhere(table, cw, side, cube);
 }
 
 // ---------------------------------------------------------------------------------------
