@@ -58,7 +58,7 @@ private:
     };
     struct Cell {
         Span candidates;
-        int r0 = 0, g0 = 0, b0 = 0; // the cell's darkest corner
+        int r0 = 0, g0 = 0, b0 = 0; // the cell's lowest level in each channel
         std::uint32_t searches = 0;
     };
 
@@ -124,7 +124,8 @@ NearestColorCache::Span NearestColorCache::Prune(Span from, int r0, int g0, int 
     Span kept{(std::uint32_t)pool_.size(), 0};
     for (std::uint32_t i = 0; i < from.count; ++i)
         if (nearest[i] <= bound) {
-            pool_.push_back(pool_[from.first + i]);
+            const Entry e = pool_[from.first + i]; // pool_ may move as it grows
+            pool_.push_back(e);
             ++kept.count;
         }
     return kept;
