@@ -40,11 +40,15 @@ int Run(const std::string& command) {
 
 SheetconvResult RunSheetconv(const std::vector<std::string>& args, const ScratchFolder& scratch) {
     std::string command = Quote(KYR_SHEETCONV);
-    for (const std::string& arg : args)
-        command += " " + Quote(arg);
+    for (const std::string& arg : args) {
+        command += ' ';
+        command += Quote(arg);
+    }
     std::string errPath = scratch / "sheetconv.err";
     SheetconvResult result;
-    result.status = Run(command + " 2>" + Quote(errPath));
+    command += " 2>";
+    command += Quote(errPath);
+    result.status = Run(command);
     std::vector<BYTE> err = ReadBytes(errPath);
     result.errorText.assign(err.begin(), err.end());
     return result;

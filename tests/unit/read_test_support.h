@@ -85,15 +85,16 @@ struct BmpBuilder {
             bf.bfOffBits = (DWORD)headerBytes;
             bf.bfSize = (DWORD)(headerBytes + pixels.size());
         }
-        std::vector<BYTE> out(14 + 40);
-        memcpy(out.data(), &bf, 14);
-        memcpy(out.data() + 14, &info, 40);
-        out.insert(out.end(), masks.begin(), masks.end());
-        for (const RGBQUAD& q : table)
-            out.insert(out.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, q.rgbReserved});
-        if (out.size() < bf.bfOffBits)
-            out.resize(bf.bfOffBits, 0);
-        out.insert(out.end(), pixels.begin(), pixels.end());
+        size_t pixelsAt = headerBytes > bf.bfOffBits ? headerBytes : bf.bfOffBits;
+        std::vector<BYTE> out(pixelsAt + pixels.size(), 0);
+        memcpy(&out[0], &bf, 14);
+        memcpy(&out[14], &info, 40);
+        if (!masks.empty())
+            memcpy(&out[54], masks.data(), masks.size());
+        if (!table.empty())
+            memcpy(&out[54 + masks.size()], table.data(), table.size() * 4);
+        if (!pixels.empty())
+            memcpy(&out[pixelsAt], pixels.data(), pixels.size());
         return out;
     }
 };
