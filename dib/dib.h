@@ -27,12 +27,29 @@ public:
     CDIB();
     ~CDIB() override;
 
-    // Palette remapping: the virtual slot after the framework's defaults.
+    // Remaps pixels and colour table to the nearest colours of pPal; FALSE on an empty image
+    // or a missing or empty palette, which change nothing.
+    virtual BOOL MapToPalette(CPalette* pPal);
 
     // Plain keyed copy: BlitKeyed in BLIT_KEYED mode, not mirrored.
     virtual void CopyFrom(CDIB* pSrc, int x, int y, const RECT* pSrcRect, int nKey);
 
-    // Device drawing, dissolve and text: the virtual slots that follow CopyFrom.
+    // Composes the sprite pSrcRect (key nKey, negative: opaque) over the part of pBack (whose
+    // top-left corner lies at xBack, yBack on the device) that it covers, off screen on a
+    // bitmap filled with nFill, and draws the result at x, y in one copy.
+    virtual void DrawComposite(CDC* pDC, int x, int y, const RECT* pSrcRect, int nKey, int nFill,
+                               CDIB* pBack, int xBack, int yBack);
+    // Stretched copy of pSrcRect (null: whole bitmap) to pDestRect of pDC (null: this bitmap's
+    // size at the device origin).
+    virtual void Draw(CDC* pDC, const RECT* pDestRect, const RECT* pSrcRect);
+    // As Draw, into another bitmap; a null pDestRect is the whole of pDest.
+    virtual void StretchDraw(CDIB* pDest, const RECT* pDestRect, const RECT* pSrcRect);
+    // Reveals pSrcRect at x, y of pDC in random blocks for nMilliseconds, or until *pbAbort.
+    virtual void Dissolve(CDC* pDC, int x, int y, const RECT* pSrcRect, int nBlock,
+                          int nBlockOption, int nMilliseconds, BOOL* pbAbort);
+    // Draws text into the bitmap in pFont and crColor (palette-relative), transparently.
+    virtual void DrawText(LPCTSTR lpszText, const RECT* pRect, UINT nFormat, CFont* pFont,
+                          COLORREF crColor);
 
     BOOL Create(int nWidth, int nHeight, int nFill, CPalette* pPalette);
     BOOL Fill(int nIndex);

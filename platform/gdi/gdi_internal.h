@@ -48,6 +48,8 @@ struct Font : Object {
     int height = 0;
     int weight = 400;
     bool italic = false;
+    bool underline = false;
+    bool strikeOut = false;
 };
 
 enum class DcKind { Memory, Display, Painter };

@@ -1,0 +1,268 @@
+// Device-context attributes, painter contexts, solid fills and CDC.
+#include "dc.h"
+
+#include "dc_internal.h"
+
+#include <QColor>
+#include <QPainter>
+
+#include <new>
+
+using namespace gdi;
+
+IMPLEMENT_DYNAMIC(CDC, CObject)
+
+namespace {
+
+constexpr COLORREF kClrInvalid = 0xFFFFFFFF;
+
+LONG ClampToLong(long long v) {
+    return (LONG)(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
+}
+
+// Rectangle clipped to the context's bitmap, in 64 bits so that hostile values cannot wrap.
+bool ClipToBitmap(const Bitmap* bmp, const RECT& rc, long long& x0, long long& y0, long long& x1,
+                  long long& y1) {
+    x0 = rc.left < 0 ? 0 : rc.left;
+    y0 = rc.top < 0 ? 0 : rc.top;
+    x1 = rc.right > bmp->width ? bmp->width : rc.right;
+    y1 = rc.bottom > bmp->height ? bmp->height : rc.bottom;
+    return x0 < x1 && y0 < y1;
+}
+
+void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
+    long long x0, y0, x1, y1;
+    if (!ClipToBitmap(bmp, rc, x0, y0, x1, y1))
+        return;
+    for (long long y = y0; y < y1; ++y) {
+        BYTE* row = bmp->Pixel((int)x0, (int)y);
+        for (long long x = 0; x < x1 - x0; ++x)
+            row[x] = index;
+    }
+}
+
+} // namespace
+
+void gdi::ResolveRgb(const DeviceContext* dc, COLORREF color, BYTE& r, BYTE& g, BYTE& b) {
+    const bool paletteIndex = (color >> 24) == 0x01;
+    if (paletteIndex && dc->palette && !dc->palette->entries.empty()) {
+        size_t index = color & 0xFFFF;
+        if (index >= dc->palette->entries.size())
+            index = 0;
+        const PALETTEENTRY& e = dc->palette->entries[index];
+        r = e.peRed;
+        g = e.peGreen;
+        b = e.peBlue;
+        return;
+    }
+    r = GetRValue(color);
+    g = GetGValue(color);
+    b = GetBValue(color);
+}
+
+int MatchColorToBitmap(HDC hdc, COLORREF color) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc || !dc->bitmap)
+        return -1;
+    BYTE r, g, b;
+    ResolveRgb(dc, color, r, g, b);
+    return NearestColorIndex(dc->bitmap->table, 256, r, g, b);
+}
+
+HDC CreatePainterDC(QPainter* pPainter) {
+    if (!pPainter)
+        return nullptr;
+    DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Painter);
+    if (!dc)
+        return nullptr;
+    dc->painter = pPainter;
+    dc->palette = SystemPalette();
+    dc->font = SystemFont();
+    Register(dc);
+    return reinterpret_cast<HDC>(static_cast<Object*>(dc));
+}
+
+int SetStretchBltMode(HDC hdc, int mode) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc || mode < BLACKONWHITE || mode > HALFTONE)
+        return 0;
+    int previous = dc->stretchMode;
+    dc->stretchMode = mode;
+    return previous;
+}
+
+int GetStretchBltMode(HDC hdc) {
+    DeviceContext* dc = AsDC(hdc);
+    return dc ? dc->stretchMode : 0;
+}
+
+COLORREF SetTextColor(HDC hdc, COLORREF color) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc)
+        return kClrInvalid;
+    COLORREF previous = dc->textColor;
+    dc->textColor = color;
+    return previous;
+}
+
+COLORREF GetTextColor(HDC hdc) {
+    DeviceContext* dc = AsDC(hdc);
+    return dc ? dc->textColor : kClrInvalid;
+}
+
+COLORREF SetBkColor(HDC hdc, COLORREF color) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc)
+        return kClrInvalid;
+    COLORREF previous = dc->bkColor;
+    dc->bkColor = color;
+    return previous;
+}
+
+COLORREF GetBkColor(HDC hdc) {
+    DeviceContext* dc = AsDC(hdc);
+    return dc ? dc->bkColor : kClrInvalid;
+}
+
+int SetBkMode(HDC hdc, int mode) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc || (mode != TRANSPARENT && mode != OPAQUE))
+        return 0;
+    int previous = dc->bkMode;
+    dc->bkMode = mode;
+    return previous;
+}
+
+int GetBkMode(HDC hdc) {
+    DeviceContext* dc = AsDC(hdc);
+    return dc ? dc->bkMode : 0;
+}
+
+BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc || !lpRect)
+        return FALSE;
+    dc->bkColor = color;
+    if (dc->dcKind == DcKind::Painter && dc->painter) {
+        BYTE r, g, b;
+        ResolveRgb(dc, color, r, g, b);
+        long long w = (long long)lpRect->right - lpRect->left;
+        long long h = (long long)lpRect->bottom - lpRect->top;
+        if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
+            return TRUE;
+        dc->painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
+                              QColor(r, g, b));
+        return TRUE;
+    }
+    if (dc->dcKind != DcKind::Memory || !dc->bitmap)
+        return FALSE;
+    FillBitmapRect(dc->bitmap, *lpRect, (BYTE)MatchColorToBitmap(hdc, color));
+    return TRUE;
+}
+
+CDC::CDC() : m_hDC(nullptr), m_hAttribDC(nullptr) {}
+
+CDC::CDC(QPainter* pPainter) : CDC() {
+    AttachPainter(pPainter);
+}
+
+CDC::~CDC() {
+    DeleteDC();
+}
+
+void CDC::SetHandles(HDC hDC) {
+    m_hDC = hDC;
+    m_hAttribDC = hDC;
+}
+
+BOOL CDC::AttachPainter(QPainter* pPainter) {
+    DeleteDC();
+    return Attach(CreatePainterDC(pPainter));
+}
+
+BOOL CDC::CreateCompatibleDC(CDC* pDC) {
+    DeleteDC();
+    return Attach(::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr));
+}
+
+BOOL CDC::DeleteDC() {
+    if (!m_hDC)
+        return FALSE;
+    return ::DeleteDC(Detach());
+}
+
+BOOL CDC::Attach(HDC hDC) {
+    if (!hDC)
+        return FALSE;
+    SetHandles(hDC);
+    return TRUE;
+}
+
+HDC CDC::Detach() {
+    HDC hDC = m_hDC;
+    SetHandles(nullptr);
+    return hDC;
+}
+
+HGDIOBJ CDC::SelectObject(CGdiObject* pObject) {
+    return pObject ? ::SelectObject(m_hDC, pObject->m_hObject) : nullptr;
+}
+
+HGDIOBJ CDC::SelectObject(HGDIOBJ hObject) {
+    return ::SelectObject(m_hDC, hObject);
+}
+
+HPALETTE CDC::SelectPalette(CPalette* pPalette, BOOL bForceBackground) {
+    return pPalette ? ::SelectPalette(m_hDC, *pPalette, bForceBackground) : nullptr;
+}
+
+HGDIOBJ CDC::GetCurrentObject(UINT nObjectType) const {
+    return ::GetCurrentObject(m_hAttribDC, nObjectType);
+}
+
+int CDC::SetStretchBltMode(int nStretchMode) {
+    return ::SetStretchBltMode(m_hDC, nStretchMode);
+}
+int CDC::GetStretchBltMode() const {
+    return ::GetStretchBltMode(m_hAttribDC);
+}
+COLORREF CDC::SetTextColor(COLORREF crColor) {
+    return ::SetTextColor(m_hDC, crColor);
+}
+COLORREF CDC::GetTextColor() const {
+    return ::GetTextColor(m_hAttribDC);
+}
+COLORREF CDC::SetBkColor(COLORREF crColor) {
+    return ::SetBkColor(m_hDC, crColor);
+}
+int CDC::SetBkMode(int nBkMode) {
+    return ::SetBkMode(m_hDC, nBkMode);
+}
+int CDC::GetBkMode() const {
+    return ::GetBkMode(m_hAttribDC);
+}
+
+BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
+                 DWORD dwRop) {
+    return ::BitBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC ? pSrcDC->m_hDC : nullptr, xSrc, ySrc,
+                    dwRop);
+}
+
+BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
+                     int nSrcWidth, int nSrcHeight, DWORD dwRop) {
+    return ::StretchBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC ? pSrcDC->m_hDC : nullptr, xSrc, ySrc,
+                        nSrcWidth, nSrcHeight, dwRop);
+}
+
+void CDC::FillSolidRect(const RECT* lpRect, COLORREF clr) {
+    ::FillSolidRect(m_hDC, lpRect, clr);
+}
+
+void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF clr) {
+    RECT rc{x, y, ClampToLong((long long)x + cx), ClampToLong((long long)y + cy)};
+    ::FillSolidRect(m_hDC, &rc, clr);
+}
+
+int CDC::DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat) {
+    return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
+}

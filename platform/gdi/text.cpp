@@ -1,0 +1,241 @@
+// Fonts and DrawTextA. Qt lays the text out and rasterises the glyphs; on a memory context the
+// covered pixels become table indices of the selected bitmap.
+#include "dc.h"
+
+#include "dc_internal.h"
+
+#include <QCoreApplication>
+#include <QFont>
+#include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QImage>
+#include <QPainter>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <new>
+
+using namespace gdi;
+
+IMPLEMENT_DYNAMIC(CFont, CGdiObject)
+
+namespace {
+
+// Pixel sizes past this are clamped: a hostile height must not make Qt rasterise glyphs the
+// size of a wall.
+constexpr long long kMaxPixelSize = 2048;
+// A height of 0 asks for the default: the cell height of the system font.
+constexpr long long kDefaultCellHeight = 16;
+// Face names are kept to the length the original platform stores.
+constexpr size_t kMaxFaceLength = 31;
+
+// The text renderer needs a QGuiApplication; without one, text is not drawn.
+bool GuiAvailable() {
+    return qobject_cast<QGuiApplication*>(QCoreApplication::instance()) != nullptr;
+}
+
+long long PixelSizeFor(const QFont& base, long long height) {
+    if (height < 0)
+        return std::clamp(-height, 1LL, kMaxPixelSize);
+    long long cell = height == 0 ? kDefaultCellHeight : std::min(height, kMaxPixelSize);
+    // A positive height is the cell (ascent plus descent); scale the em size down to fit it.
+    QFont probe(base);
+    probe.setPixelSize((int)cell);
+    QFontMetricsF metrics(probe);
+    qreal actual = metrics.ascent() + metrics.descent();
+    if (actual <= cell || actual <= 0)
+        return cell;
+    return std::max(1LL, (long long)(cell * cell / actual));
+}
+
+QFont QFontOf(const Font* font, bool antialias) {
+    QFont f;
+    if (!font->face.empty())
+        f.setFamily(QString::fromLatin1(font->face.c_str()));
+    f.setStyleHint(QFont::SansSerif);
+    int weight = font->weight <= 0 ? FW_NORMAL : std::min(font->weight, 1000);
+    f.setWeight(QFont::Weight(weight));
+    f.setItalic(font->italic);
+    f.setUnderline(font->underline);
+    f.setStrikeOut(font->strikeOut);
+    f.setPixelSize((int)PixelSizeFor(f, font->height));
+    if (!antialias)
+        f.setStyleStrategy(QFont::NoAntialias);
+    return f;
+}
+
+// The string as the layout sees it: at most cchText bytes, up to the first NUL, with CR LF and
+// lone CR turned into line feeds unless the text is kept on one line.
+QString TextOf(LPCSTR text, int cchText, UINT format) {
+    size_t length = cchText < 0 ? strlen(text) : strnlen(text, (size_t)cchText);
+    QString s = QString::fromLatin1(text, (qsizetype)length);
+    if (!(format & DT_SINGLELINE)) {
+        s.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+        s.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    }
+    return s;
+}
+
+int QtFlags(UINT format) {
+    int flags = Qt::TextDontClip;
+    if (format & DT_CENTER)
+        flags |= Qt::AlignHCenter;
+    else if (format & DT_RIGHT)
+        flags |= Qt::AlignRight;
+    else
+        flags |= Qt::AlignLeft;
+    if (format & DT_SINGLELINE) {
+        flags |= Qt::TextSingleLine;
+        if (format & DT_VCENTER)
+            flags |= Qt::AlignVCenter;
+        else if (format & DT_BOTTOM)
+            flags |= Qt::AlignBottom;
+        else
+            flags |= Qt::AlignTop;
+    } else {
+        flags |= Qt::AlignTop;
+        if (format & DT_WORDBREAK)
+            flags |= Qt::TextWordWrap;
+    }
+    if (!(format & DT_NOPREFIX))
+        flags |= Qt::TextShowMnemonic;
+    return flags;
+}
+
+QRectF LayoutRect(const RECT& rc) {
+    qreal w = std::max<qreal>(0, (qreal)rc.right - rc.left);
+    qreal h = std::max<qreal>(0, (qreal)rc.bottom - rc.top);
+    return QRectF(rc.left, rc.top, w, h);
+}
+
+// Everything one DrawTextA call needs to lay out and paint its text.
+struct TextJob {
+    QString text;
+    QRectF layout;
+    int flags;
+    bool clip;
+    bool opaque;
+};
+
+// Height of the laid-out text; with bottom or centred single lines, the distance from the
+// rectangle's top to the text's bottom, as the original platform reports it.
+int TextHeight(const QFont& font, const TextJob& job, UINT format) {
+    QRectF bounds = QFontMetricsF(font).boundingRect(job.layout, job.flags, job.text);
+    if ((format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM)))
+        return (int)std::ceil(bounds.bottom() - job.layout.top());
+    return (int)std::ceil(bounds.height());
+}
+
+void PaintText(QPainter& painter, const QFont& font, const TextJob& job, const QColor& text,
+               const QColor& background) {
+    painter.setFont(font);
+    painter.setPen(text);
+    painter.setBackgroundMode(job.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter.setBackground(background);
+    if (job.clip)
+        painter.setClipRect(job.layout, Qt::IntersectClip);
+    painter.drawText(job.layout, job.flags, job.text);
+}
+
+QColor ColorOf(const DeviceContext* dc, COLORREF color) {
+    BYTE r, g, b;
+    ResolveRgb(dc, color, r, g, b);
+    return QColor(r, g, b);
+}
+
+void DrawOnPainter(DeviceContext* dc, const TextJob& job) {
+    QPainter* painter = dc->painter;
+    if (!painter || !painter->isActive())
+        return;
+    painter->save();
+    PaintText(*painter, QFontOf(dc->font, true), job, ColorOf(dc, dc->textColor),
+              ColorOf(dc, dc->bkColor));
+    painter->restore();
+}
+
+// Glyphs go into an RGB canvas over the part of the bitmap that may change, in two marker
+// colours (text and background) on transparent black; unsmoothed, every pixel is exactly one
+// of the three, and each marker becomes its table index.
+void DrawOnBitmap(HDC hdc, DeviceContext* dc, const TextJob& job, const QFont& font) {
+    Bitmap* bmp = dc->bitmap;
+    QRectF area(0, 0, bmp->width, bmp->height);
+    if (job.clip)
+        area &= job.layout;
+    QRect pixels = area.toAlignedRect() & QRect(0, 0, bmp->width, bmp->height);
+    if (pixels.isEmpty())
+        return;
+
+    const QColor textMarker(255, 0, 0), backMarker(0, 255, 0);
+    QImage canvas(pixels.size(), QImage::Format_ARGB32_Premultiplied);
+    canvas.fill(Qt::transparent);
+    {
+        QPainter painter(&canvas);
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        painter.setRenderHint(QPainter::TextAntialiasing, false);
+        painter.translate(-pixels.left(), -pixels.top());
+        PaintText(painter, font, job, textMarker, backMarker);
+    }
+
+    const BYTE textIndex = (BYTE)MatchColorToBitmap(hdc, dc->textColor);
+    const BYTE backIndex = (BYTE)MatchColorToBitmap(hdc, dc->bkColor);
+    for (int y = 0; y < pixels.height(); ++y) {
+        const QRgb* from = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
+        BYTE* to = bmp->Pixel(pixels.left(), pixels.top() + y);
+        for (int x = 0; x < pixels.width(); ++x) {
+            if (qAlpha(from[x]) < 128)
+                continue;
+            to[x] = qRed(from[x]) >= qGreen(from[x]) ? textIndex : backIndex;
+        }
+    }
+}
+
+} // namespace
+
+int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
+    DeviceContext* dc = AsDC(hdc);
+    if (!dc || !lpchText || !lprc || !dc->font || !GuiAvailable())
+        return 0;
+    if (dc->dcKind == DcKind::Display || (dc->dcKind == DcKind::Memory && !dc->bitmap))
+        return 0;
+    TextJob job{TextOf(lpchText, cchText, format), LayoutRect(*lprc), QtFlags(format),
+                !(format & DT_NOCLIP), dc->bkMode == OPAQUE};
+    QFont font = QFontOf(dc->font, dc->dcKind == DcKind::Painter);
+    if (dc->dcKind == DcKind::Painter)
+        DrawOnPainter(dc, job);
+    else
+        DrawOnBitmap(hdc, dc, job, font);
+    return TextHeight(font, job, format);
+}
+
+HFONT CreateFontA(int cHeight, int, int, int, int cWeight, DWORD bItalic, DWORD bUnderline,
+                  DWORD bStrikeOut, DWORD, DWORD, DWORD, DWORD, DWORD, LPCSTR pszFaceName) {
+    Font* font = new (std::nothrow) Font;
+    if (!font)
+        return nullptr;
+    font->height = cHeight;
+    font->weight = cWeight;
+    font->italic = bItalic != 0;
+    font->underline = bUnderline != 0;
+    font->strikeOut = bStrikeOut != 0;
+    if (pszFaceName)
+        font->face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
+    Register(font);
+    return reinterpret_cast<HFONT>(static_cast<Object*>(font));
+}
+
+BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight,
+                       BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet,
+                       BYTE nOutPrecision, BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,
+                       LPCTSTR lpszFacename) {
+    DeleteObject();
+    return Attach(CreateFontA(nHeight, nWidth, nEscapement, nOrientation, nWeight, bItalic,
+                              bUnderline, cStrikeOut, nCharSet, nOutPrecision, nClipPrecision,
+                              nQuality, nPitchAndFamily, lpszFacename));
+}
+
+BOOL CFont::CreatePointFont(int nPointSize, LPCTSTR lpszFaceName, CDC*) {
+    // Tenths of a point at 96 dpi: pixels = points * 96 / 72.
+    int height = -MulDiv(nPointSize, 96, 720);
+    return CreateFont(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, lpszFaceName);
+}
