@@ -228,7 +228,6 @@ protected:
     virtual void OnCancel();
 
     BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
-    LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) override;
 
     UINT m_nIDTemplate;
     CWnd* m_pParentWnd;

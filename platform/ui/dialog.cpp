@@ -116,7 +116,3 @@ void CDialog::OnCancel() {
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
     return CWnd::OnCommand(wParam, lParam) || RouteCommandToApp(wParam, lParam);
 }
-
-LRESULT CDialog::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
-    return CWnd::DefWindowProc(message, wParam, lParam);
-}

@@ -140,7 +140,7 @@ QWidget* DialogWidget::CreateControl(const DialogItemTemplate& item) {
     if (!(item.dwStyle & WS_VISIBLE))
         control->hide();
     control->installEventFilter(this);
-    ConnectNotifications(control, item);
+    ConnectNotifications(control);
     TrackWidget(control);
     return control;
 }
@@ -205,7 +205,7 @@ QWidget* DialogWidget::CreateStatic(const DialogItemTemplate& item) {
     return control;
 }
 
-void DialogWidget::ConnectNotifications(QWidget* control, const DialogItemTemplate& item) {
+void DialogWidget::ConnectNotifications(QWidget* control) {
     if (auto* button = qobject_cast<QAbstractButton*>(control)) {
         connect(button, &QAbstractButton::clicked, this,
                 [control] { NotifyParent(control, BN_CLICKED); });
@@ -214,7 +214,6 @@ void DialogWidget::ConnectNotifications(QWidget* control, const DialogItemTempla
         connect(edit, &QLineEdit::textEdited, this,
                 [control] { NotifyParent(control, EN_CHANGE); });
     }
-    (void)item;
 }
 
 LRESULT DialogWidget::Send(UINT message, WPARAM wParam, LPARAM lParam) {

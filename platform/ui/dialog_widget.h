@@ -51,7 +51,7 @@ private:
     QWidget* CreateControl(const DialogItemTemplate& item);
     QWidget* CreateButton(const DialogItemTemplate& item);
     QWidget* CreateStatic(const DialogItemTemplate& item);
-    void ConnectNotifications(QWidget* control, const DialogItemTemplate& item);
+    void ConnectNotifications(QWidget* control);
     void ResetSystemMenu();
     bool HandleDialogKey(QKeyEvent* event);
     int EnterCommandId() const;
