@@ -208,25 +208,9 @@ HCURSOR CViewerDlg::OnQueryDragIcon() {
     return static_cast<HCURSOR>(m_hIcon);
 }
 
-void CViewerDlg::OnPaint() {
-    CDialog::OnPaint();
-}
-
-void CViewerDlg::OnTimer(UINT nIDEvent) {
-    CDialog::OnTimer(nIDEvent);
-}
-
-void CViewerDlg::OnLButtonDown(UINT nFlags, CPoint point) {
-    CDialog::OnLButtonDown(nFlags, point);
-}
-
 void CViewerDlg::OnClose() {
     CDialog::OnClose();
 }
-
-// "Throw Weapon" and Enter land here and must never close the dialog; what a throw does is
-// the animation's business.
-void CViewerDlg::OnOK() {}
 
 void CViewerDlg::OnCancel() {
     CDialog::OnCancel();

@@ -71,4 +71,9 @@ protected:
     afx_msg void OnEffectsMode();
 
     DECLARE_MESSAGE_MAP()
+
+private:
+    void PaintIconic();
+    // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
+    void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "afx.h"
+#include "dc.h"
 #include "winuser.h"
 
 #include <string>
@@ -295,3 +296,16 @@ void AfxEnableControlContainer();
 // The framework's entry point: makes the QApplication (unless one exists), then runs the
 // application object. A FALSE InitInstance ends at once with ExitInstance's result.
 int AfxWinMain(int argc, char** argv);
+
+// The device context of one WM_PAINT: BeginPaint when made, EndPaint when it goes, so it is
+// made on the stack of the paint handler.
+class CPaintDC : public CDC {
+public:
+    explicit CPaintDC(CWnd* pWnd);
+    ~CPaintDC() override;
+
+    PAINTSTRUCT m_ps;
+
+protected:
+    HWND m_hWnd;
+};

@@ -1,3 +1,4 @@
+#include "afxwin.h"
 #include "dialog_widget.h"
 
 #include "gdi_internal.h"
@@ -8,16 +9,15 @@
 // WM_PAINT, clipped to the region being repainted.
 HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint) {
     ui::DialogWidget* dialog = ui::AsDialog(hWnd);
-    auto* dc = new gdi::DeviceContext(gdi::DcKind::Painter);
-    dc->palette = gdi::DefaultPalette();
-    dc->font = gdi::SystemFont();
+    QPainter* painter = nullptr;
     QRect bounds;
     if (dialog && dialog->InPaint()) {
-        dc->painter = new QPainter(dialog);
+        painter = new QPainter(dialog);
         bounds = dialog->PaintRegion().boundingRect();
     }
-    gdi::Register(dc);
-    HDC hdc = reinterpret_cast<HDC>(static_cast<gdi::Object*>(dc));
+    HDC hdc = CreatePainterDC(painter);
+    if (!hdc)
+        delete painter;
     if (lpPaint) {
         lpPaint->hdc = hdc;
         lpPaint->fErase = FALSE; // the window erased what needed it before WM_PAINT
@@ -31,10 +31,19 @@ BOOL EndPaint(HWND, const PAINTSTRUCT* lpPaint) {
     gdi::DeviceContext* dc = lpPaint ? gdi::AsDC(lpPaint->hdc) : nullptr;
     if (!dc || dc->dcKind != gdi::DcKind::Painter)
         return FALSE;
-    gdi::Unregister(dc);
-    delete dc->painter;
-    delete dc;
+    QPainter* painter = dc->painter;
+    DeleteDC(lpPaint->hdc);
+    delete painter;
     return TRUE;
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd) : m_ps{}, m_hWnd(pWnd ? pWnd->GetSafeHwnd() : nullptr) {
+    Attach(::BeginPaint(m_hWnd, &m_ps));
+}
+
+CPaintDC::~CPaintDC() {
+    ::EndPaint(m_hWnd, &m_ps);
+    Detach(); // EndPaint released the context
 }
 
 BOOL DrawIcon(HDC hDC, int x, int y, HICON hIcon) {
