@@ -2,9 +2,12 @@
 
 #include "about_dlg.h"
 
+#include <QString>
+
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <utility>
 
 namespace {
 
@@ -66,6 +69,14 @@ CViewerDlg::CViewerDlg(CWnd* pParent)
 }
 
 CViewerDlg::~CViewerDlg() = default;
+
+void SwapImages(CDIB& a, CDIB& b) {
+    std::swap(a.m_pBMI, b.m_pBMI);
+    std::swap(a.m_pBits, b.m_pBits);
+    std::swap(a.m_hBitmap, b.m_hBitmap);
+    std::swap(a.m_hDC, b.m_hDC);
+    std::swap(a.m_hOldBitmap, b.m_hOldBitmap);
+}
 
 void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
@@ -138,6 +149,25 @@ void CViewerDlg::SelectRow(int nRow) {
 
     // A sheet that cannot be read leaves the previous one in place; nothing is reported.
     m_Sheet.Load(strPath, nullptr);
+    WatchSheet(strPath);
+}
+
+void CViewerDlg::WatchSheet(const CString& strPath) {
+    if (!m_pSheetWatcher)
+        m_pSheetWatcher = std::make_unique<SheetWatcher>([this] { return ReloadWatchedSheet(); });
+    m_strWatchedPath = strPath;
+    m_pSheetWatcher->Watch(QString::fromStdString(AfxResolvePath(strPath)));
+}
+
+bool CViewerDlg::ReloadWatchedSheet() {
+    // Read aside and take the picture only when the read succeeds, so that a file caught
+    // half-written never blanks the picture on show; the watcher tries again.
+    CDIB fresh;
+    if (!fresh.Load(m_strWatchedPath, nullptr))
+        return false;
+    SwapImages(m_Sheet, fresh);
+    InvalidateRect(&m_rcRowFrame, FALSE);
+    return true;
 }
 
 void CViewerDlg::OnReload() {

@@ -6,12 +6,18 @@
 #include "dib.h"
 #include "resource.h"
 #include "sheet.h"
+#include "sheet_watcher.h"
+
+#include <memory>
 
 enum { THROW_IDLE = 0, THROW_FLYING = 1 };
 
 // The value a row text stands for: leading blanks, a sign and digits, as atoi reads them,
 // but held at the int range instead of wrapping.
 int RowNumberFromText(LPCTSTR lpszText);
+
+// Exchanges the pictures two images hold, with everything each owns.
+void SwapImages(CDIB& a, CDIB& b);
 
 class CViewerDlg : public CDialog {
 public:
@@ -73,7 +79,15 @@ protected:
     DECLARE_MESSAGE_MAP()
 
 private:
+    // The shown sheet is re-read when the artist saves it: same path, no folder read, no
+    // setting written, nothing else of the state touched.
+    void WatchSheet(const CString& strPath);
+    bool ReloadWatchedSheet();
+
     void PaintIconic();
     // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
     void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
+
+    CString m_strWatchedPath;
+    std::unique_ptr<SheetWatcher> m_pSheetWatcher;
 };
