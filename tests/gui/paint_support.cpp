@@ -1,0 +1,246 @@
+#include "paint_support.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QScreen>
+#include <QTest>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+DWORD s_dwNow = 0;
+
+DWORD TestTickCount() {
+    return s_dwNow;
+}
+
+constexpr int kAnimationTimer = 2;
+constexpr int kKeyIndex = 0;
+constexpr int kGreen = 96;
+
+void Put16(std::vector<unsigned char>& out, unsigned v) {
+    out.push_back(v & 0xFF);
+    out.push_back((v >> 8) & 0xFF);
+}
+
+void Put32(std::vector<unsigned char>& out, unsigned v) {
+    Put16(out, v & 0xFFFF);
+    Put16(out, v >> 16);
+}
+
+// The index of picture pixel (x, y), y counted from the top.
+unsigned char CellSheetPixel(int x, int y, int c) {
+    if (x % c == 0 || y % c == 0)
+        return kKeyIndex;
+    return (unsigned char)SpriteIndex(y / c, x / c);
+}
+
+std::vector<unsigned char> CellSheetBmp(int width, int height, int c) {
+    const int stride = (width + 3) & ~3;
+    const unsigned offBits = 14 + 40 + 256 * 4;
+    std::vector<unsigned char> out;
+    out.push_back('B');
+    out.push_back('M');
+    Put32(out, offBits + (unsigned)(stride * height));
+    Put32(out, 0);
+    Put32(out, offBits);
+    Put32(out, 40);
+    Put32(out, (unsigned)width);
+    Put32(out, (unsigned)height);
+    Put16(out, 1);
+    Put16(out, 8);
+    Put32(out, 0); // BI_RGB
+    Put32(out, (unsigned)(stride * height));
+    Put32(out, 2835);
+    Put32(out, 2835);
+    Put32(out, 256);
+    Put32(out, 0);
+    for (int i = 0; i < 256; ++i) {
+        QColor colour = IndexColour(i);
+        out.push_back((unsigned char)colour.blue());
+        out.push_back((unsigned char)colour.green());
+        out.push_back((unsigned char)colour.red());
+        out.push_back(0);
+    }
+    // Bottom-up: the picture's last row is stored first.
+    for (int y = height - 1; y >= 0; --y) {
+        for (int x = 0; x < stride; ++x)
+            out.push_back(x < width ? CellSheetPixel(x, y, c) : 0);
+    }
+    return out;
+}
+
+QRect ToClient(const QRect& stageRect) {
+    return stageRect.translated(kStageFrame.topLeft());
+}
+
+} // namespace
+
+void PrintTo(const QRect& rc, std::ostream* os) {
+    *os << "(" << rc.x() << ", " << rc.y() << ") " << rc.width() << "x" << rc.height();
+}
+
+void PrintTo(const QColor& colour, std::ostream* os) {
+    *os << "rgb(" << colour.red() << ", " << colour.green() << ", " << colour.blue() << ")";
+}
+
+void PrintTo(const QImage& image, std::ostream* os) {
+    *os << "image " << image.width() << "x" << image.height();
+}
+
+void UseTestClock(DWORD dwStart) {
+    s_dwNow = dwStart;
+    AfxSetTickCountSource(TestTickCount);
+}
+
+void SetTestTime(DWORD dwNow) {
+    s_dwNow = dwNow;
+}
+
+DWORD TestTime() {
+    return s_dwNow;
+}
+
+void RestoreClock() {
+    AfxSetTickCountSource(nullptr);
+}
+
+QColor IndexColour(int nIndex) {
+    return QColor(nIndex, 255 - nIndex, kGreen);
+}
+
+int IndexOf(QColor colour) {
+    int i = colour.red();
+    return colour == IndexColour(i) ? i : -1;
+}
+
+int SpriteIndex(int r, int n) {
+    return 1 + 16 * r + n;
+}
+
+int CellOf(QColor colour, int r) {
+    int i = IndexOf(colour);
+    int n = i - SpriteIndex(r, 0);
+    return i > kKeyIndex && n >= 0 && n < 16 ? n : -1;
+}
+
+void WriteCellSheet(const std::string& path, int nMode, int nCells) {
+    const SheetGeometry geometry = GetSheetGeometry(nMode);
+    const int c = geometry.cellSize;
+    const int cells = nCells > 0 ? nCells : geometry.framesPerRow;
+    ASSERT_LE(cells, 16);
+    std::vector<unsigned char> bmp = CellSheetBmp(cells * c, kRowsPerFile * c, c);
+    FILE* file = fopen(path.c_str(), "wb");
+    ASSERT_NE(file, nullptr) << path;
+    fwrite(bmp.data(), 1, bmp.size(), file);
+    fclose(file);
+}
+
+// Counts the paints the window receives, so that a tick can wait for the one it caused.
+class PaintedViewer::PaintCounter : public QObject {
+public:
+    int count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++count;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+PaintedViewer::PaintedViewer(CViewerDlg& dlg, QWidget& window)
+    : dlg(dlg), window(window), m_counter(new PaintCounter) {
+    window.installEventFilter(m_counter);
+    dlg.KillTimer(kAnimationTimer);
+    Tick();
+}
+
+PaintedViewer::~PaintedViewer() {
+    window.removeEventFilter(m_counter);
+    delete m_counter;
+}
+
+void PaintedViewer::Tick(int nCount) {
+    for (int i = 0; i < nCount; ++i) {
+        const int before = m_counter->count;
+        ::SendMessage(dlg.GetSafeHwnd(), WM_TIMER, kAnimationTimer, 0);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return m_counter->count > before; }, 5000))
+            << "a tick brought no paint";
+    }
+}
+
+void PaintedViewer::TickAt(DWORD dwNow) {
+    SetTestTime(dwNow);
+    Tick();
+}
+
+QImage PaintedViewer::Shot() const {
+    QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+    // The grab may hold the window's frame around the client area.
+    QPoint origin;
+    if (shot.size() != window.size())
+        origin = window.geometry().topLeft() - window.frameGeometry().topLeft();
+    return shot.copy(QRect(origin, window.size())).convertToFormat(QImage::Format_RGB32);
+}
+
+void PaintedViewer::Click(int nID) {
+    CWnd* item = dlg.GetDlgItem(nID);
+    ASSERT_NE(item, nullptr) << nID;
+    QWidget* control = ui::WidgetFromHandle(item->GetSafeHwnd());
+    ASSERT_NE(control, nullptr) << nID;
+    QTest::mouseClick(control, Qt::LeftButton);
+}
+
+void PaintedViewer::ClickClient(QPoint at) {
+    QTest::mouseClick(&window, Qt::LeftButton, {}, at);
+}
+
+int CloseUpCell(const QImage& shot, int r) {
+    return CellOf(shot.pixelColor(kCloseUpFrame.center()), r);
+}
+
+// The frame control draws its edge over the stage's outermost pixels.
+QRect StageInside() {
+    return QRect(QPoint(0, 0), kStageFrame.size()).adjusted(2, 2, -2, -2);
+}
+
+QColor StagePixel(const QImage& shot, int x, int y) {
+    return shot.pixelColor(kStageFrame.topLeft() + QPoint(x, y));
+}
+
+QRect StageSpriteBounds(const QImage& shot) {
+    const QColor key = IndexColour(kKeyIndex);
+    const QRect inside = StageInside();
+    QRect bounds;
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            if (StagePixel(shot, x, y) != key)
+                bounds |= QRect(x, y, 1, 1);
+    return bounds;
+}
+
+std::set<int> StageIndices(const QImage& shot) {
+    std::set<int> indices;
+    const QRect inside = StageInside();
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            indices.insert(IndexOf(StagePixel(shot, x, y)));
+    indices.erase(kKeyIndex);
+    return indices;
+}
+
+bool StageSolid(const QImage& shot, const QRect& rc, QColor colour) {
+    return AreaSolid(shot, ToClient(rc), colour);
+}
+
+bool AreaSolid(const QImage& shot, const QRect& rc, QColor colour) {
+    for (int y = rc.top(); y <= rc.bottom(); ++y)
+        for (int x = rc.left(); x <= rc.right(); ++x)
+            if (shot.pixelColor(x, y) != colour)
+                return false;
+    return !rc.isEmpty();
+}

@@ -1,0 +1,337 @@
+// What the viewer paints: the row strip, the animated close-up and the stage, looked at in
+// the window's backing store while a test clock and test-sent ticks drive the animation.
+#include "paint_support.h"
+
+#include <QPalette>
+
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+namespace {
+
+constexpr DWORD kStart = 1000000;
+
+// Where the stage shows a resting sprite of each mode, in stage bitmap coordinates.
+const QRect kRestingAttack(215, 59, 47, 47);
+const QRect kRestingSparkle(215, 59, 15, 15);
+
+// An attack sprite in flight along the middle of the stage, at its left edge x.
+QRect Flying(int x) {
+    return QRect(x, 59, 47, 47);
+}
+
+class ViewerPaint : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        StoreFolderSetting(ArtFolder());
+        WriteCellSheet(Art("attack00.bmp"), MODE_ATTACK);
+        WriteCellSheet(Art("effects00.bmp"), MODE_EFFECTS);
+        UseTestClock(kStart);
+    }
+    void TearDown() override {
+        RestoreClock();
+        GuiTest::TearDown();
+    }
+    std::string Art(const char* name) const { return ArtFolder() + "/" + name; }
+
+    void Run(const std::function<void(PaintedViewer&)>& body) {
+        RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+            PaintedViewer viewer(dlg, window);
+            body(viewer);
+        });
+    }
+};
+
+// The cell a stage sprite shows, read at its middle.
+int StageCell(const QImage& shot, const QRect& sprite) {
+    QPoint middle = sprite.center();
+    return CellOf(StagePixel(shot, middle.x(), middle.y()), 0);
+}
+
+QImage StageOf(const QImage& shot) {
+    return shot.copy(kStageFrame);
+}
+
+} // namespace
+
+TEST_F(ViewerPaint, AtStartTheCloseUpPlaysBackwardsEverySecondTickAndTheStageRestsOnCellZero) {
+    Run([&](PaintedViewer& viewer) {
+        const int order[] = {7, 7, 6, 6, 5, 5, 4, 4, 3, 3, 2, 2, 1, 1, 0, 0};
+        const int first = viewer.dlg.m_nTicks;
+        for (int k = 0; k < 18; ++k) {
+            if (k > 0)
+                viewer.Tick();
+            QImage shot = viewer.Shot();
+            EXPECT_EQ(CloseUpCell(shot, 0), order[(first + k) % 16]) << "tick " << first + k;
+            EXPECT_EQ(StageSpriteBounds(shot), kRestingAttack);
+            EXPECT_TRUE(StageSolid(shot, kRestingAttack, IndexColour(SpriteIndex(0, 0))));
+        }
+    });
+}
+
+TEST_F(ViewerPaint, FpsX2StepsEveryTickAndEffectsPlayForwards) {
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_FPS_X2);
+        std::vector<int> shown;
+        for (int k = 0; k < 9; ++k) {
+            viewer.Tick();
+            shown.push_back(CloseUpCell(viewer.Shot(), 0));
+        }
+        for (size_t k = 1; k < shown.size(); ++k)
+            EXPECT_EQ(shown[k], (shown[k - 1] + 7) % 8) << "after " << shown[k - 1];
+
+        viewer.Click(IDC_EFFECTS_MODE);
+        shown.clear();
+        for (int k = 0; k < 17; ++k) {
+            viewer.Tick();
+            shown.push_back(CloseUpCell(viewer.Shot(), 0));
+        }
+        for (size_t k = 1; k < shown.size(); ++k)
+            EXPECT_EQ(shown[k], (shown[k - 1] + 1) % 16) << "after " << shown[k - 1];
+    });
+}
+
+TEST_F(ViewerPaint, ThrowWithoutLoopFramesPlaysTheRowOnceAcrossTheStage) {
+    // The throw starts just before the tick count wraps.
+    const DWORD t0 = 0xFFFFFFFFu - 999u;
+    SetTestTime(t0);
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_LOOP_FRAMES);
+        viewer.Click(IDOK);
+        const struct {
+            DWORD e;
+            QRect sprite;
+            int cell;
+        } steps[] = {
+            {0, Flying(427), 7},    {249, Flying(380), 7}, {250, Flying(380), 6},
+            {1000, Flying(236), 3}, {1749, Flying(93), 1}, {1750, Flying(93), 0},
+            {1999, Flying(46), 0},
+        };
+        for (const auto& step : steps) {
+            viewer.TickAt(t0 + step.e);
+            QImage shot = viewer.Shot();
+            EXPECT_EQ(StageSpriteBounds(shot), step.sprite) << "e = " << step.e;
+            EXPECT_EQ(StageCell(shot, step.sprite), step.cell) << "e = " << step.e;
+        }
+
+        // The paint that ends the throw leaves the stage as it was; the next one rests.
+        QImage last = StageOf(viewer.Shot());
+        viewer.TickAt(t0 + 2000);
+        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_IDLE);
+        EXPECT_EQ(StageOf(viewer.Shot()), last);
+        viewer.Tick();
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), kRestingAttack);
+    });
+}
+
+TEST_F(ViewerPaint, FastThrowLastsOneSecond) {
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_LOOP_FRAMES);
+        viewer.Click(IDC_FAST_THROW);
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 124);
+        EXPECT_EQ(StageCell(viewer.Shot(), Flying(380)), 7);
+        viewer.TickAt(kStart + 500);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(236));
+        viewer.TickAt(kStart + 999);
+        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_FLYING);
+        viewer.TickAt(kStart + 1000);
+        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_IDLE);
+    });
+}
+
+TEST_F(ViewerPaint, ThrowInArcRisesFromBelowTheStageAndSinksBack) {
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_THROW_IN_ARC);
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart);
+        EXPECT_TRUE(StageSpriteBounds(viewer.Shot()).isEmpty());
+        viewer.TickAt(kStart + 500);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), QRect(332, 97, 47, 47));
+        viewer.TickAt(kStart + 1000);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), QRect(236, 58, 47, 47));
+        viewer.TickAt(kStart + 1500);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), QRect(141, 97, 47, 47));
+        viewer.TickAt(kStart + 1999);
+        EXPECT_TRUE(StageSpriteBounds(viewer.Shot()).isEmpty());
+    });
+}
+
+TEST_F(ViewerPaint, ContinuouslyThrowsAgainAfterOneUnchangedTick) {
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_CONTINUOUSLY);
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 1000);
+        QImage inFlight = StageOf(viewer.Shot());
+        viewer.TickAt(kStart + 2000);
+        EXPECT_EQ(StageOf(viewer.Shot()), inFlight);
+        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_FLYING);
+        viewer.Tick();
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(427));
+        viewer.TickAt(kStart + 3000);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(236));
+    });
+}
+
+TEST_F(ViewerPaint, ThrowWeaponDuringAThrowStartsItAgainFromTheRight) {
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 1000);
+        ASSERT_EQ(StageSpriteBounds(viewer.Shot()), Flying(236));
+        viewer.Click(IDOK);
+        viewer.Tick();
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(427));
+        viewer.TickAt(kStart + 2500);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(141));
+    });
+}
+
+TEST_F(ViewerPaint, SmearKeepsEveryPositionUntilItIsUnchecked) {
+    Run([&](PaintedViewer& viewer) {
+        const QColor sprite = IndexColour(SpriteIndex(0, 0));
+        viewer.Click(IDC_SMEAR);
+        viewer.Click(IDC_LOOP_FRAMES);
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 1750);
+        viewer.TickAt(kStart + 1900);
+        QImage shot = viewer.Shot();
+        // The resting sprite from before the throw and both flying positions stay.
+        EXPECT_TRUE(StageSolid(shot, kRestingAttack, sprite));
+        EXPECT_TRUE(StageSolid(shot, Flying(93), sprite));
+        EXPECT_TRUE(StageSolid(shot, Flying(65), sprite));
+        EXPECT_EQ(StageSpriteBounds(shot), Flying(65) | kRestingAttack);
+
+        viewer.Click(IDC_SMEAR);
+        viewer.TickAt(kStart + 1999);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(46));
+    });
+}
+
+TEST_F(ViewerPaint, EffectsSwarmTravelsAsARingAndEndsInOneSparkle) {
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_EFFECTS_MODE);
+        viewer.Click(IDOK);
+        // Sparkles lie within 50 pixels of the travelling corner (x, 59), 15 pixels each.
+        const struct {
+            DWORD e;
+            int x;
+        } steps[] = {{2000, 332}, {4000, 236}, {7999, 46}};
+        for (const auto& step : steps) {
+            viewer.TickAt(kStart + step.e);
+            QImage shot = viewer.Shot();
+            const QRect ring(step.x - 50, 9, 115, 115);
+            QRect bounds = StageSpriteBounds(shot);
+            EXPECT_TRUE(ring.intersected(StageInside()).contains(bounds))
+                << "e = " << step.e << ": " << bounds.x() << "," << bounds.y() << " "
+                << bounds.width() << "x" << bounds.height();
+            EXPECT_GT(bounds.width(), 50) << "e = " << step.e;
+            EXPECT_GT(bounds.height(), 50) << "e = " << step.e;
+            std::set<int> indices = StageIndices(shot);
+            EXPECT_GE(indices.size(), 8u) << "e = " << step.e;
+            for (int i : indices)
+                EXPECT_GE(CellOf(IndexColour(i), 0), 0) << "index " << i;
+        }
+
+        QImage last = StageOf(viewer.Shot());
+        viewer.TickAt(kStart + 8000);
+        EXPECT_EQ(StageOf(viewer.Shot()), last);
+        viewer.Tick();
+        QImage shot = viewer.Shot();
+        EXPECT_EQ(StageSpriteBounds(shot), kRestingSparkle);
+        EXPECT_TRUE(StageSolid(shot, kRestingSparkle, IndexColour(SpriteIndex(0, 0))));
+    });
+}
+
+TEST_F(ViewerPaint, ClicksOnTheRowStripPickTheRestingFrame) {
+    Run([&](PaintedViewer& viewer) {
+        const struct {
+            QPoint at;
+            int picked;
+        } clicks[] = {
+            {{251, 150}, 3}, {{97, 141}, 0},  {{480, 188}, 7}, {{481, 150}, 7},
+            {{96, 150}, 7},  {{300, 189}, 7}, {{300, 140}, 7},
+        };
+        for (const auto& click : clicks) {
+            viewer.ClickClient(click.at);
+            viewer.Tick();
+            QImage shot = viewer.Shot();
+            EXPECT_EQ(StageSpriteBounds(shot), kRestingAttack);
+            EXPECT_EQ(StageCell(shot, kRestingAttack), click.picked)
+                << click.at.x() << "," << click.at.y();
+        }
+    });
+}
+
+TEST_F(ViewerPaint, AFramePickedBeyondTheAttackRowShowsWhatTheSheetHoldsThere) {
+    WriteCellSheet(Art("attack00.bmp"), MODE_ATTACK, 14);
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_EFFECTS_MODE);
+        // The strip is hit-tested where the last paint put it.
+        viewer.Tick();
+        viewer.ClickClient(QPoint(161 + 12 * 16 + 8, 165));
+        viewer.Tick();
+        QImage shot = viewer.Shot();
+        EXPECT_EQ(StageSpriteBounds(shot), kRestingSparkle);
+        EXPECT_EQ(StageCell(shot, kRestingSparkle), 12);
+
+        viewer.Click(IDC_ATTACK_MODE);
+        viewer.Tick();
+        shot = viewer.Shot();
+        EXPECT_EQ(StageSpriteBounds(shot), kRestingAttack);
+        EXPECT_EQ(StageCell(shot, kRestingAttack), 12);
+
+        WriteCellSheet(Art("attack00.bmp"), MODE_ATTACK);
+        viewer.Click(IDC_RELOAD);
+        ASSERT_EQ(viewer.dlg.m_Sheet.GetWidth(), 384);
+        viewer.Tick();
+        EXPECT_TRUE(StageSpriteBounds(viewer.Shot()).isEmpty());
+    });
+}
+
+// The stage once showed sheet indices in the system palette's colours.
+TEST_F(ViewerPaint, StageSpritesHaveTheColoursOfTheRowStrip) {
+    Run([&](PaintedViewer& viewer) {
+        QImage shot = viewer.Shot();
+        const QColor stripCell0 = shot.pixelColor(97 + 24, 141 + 24);
+        EXPECT_EQ(stripCell0, IndexColour(SpriteIndex(0, 0)));
+        EXPECT_EQ(StagePixel(shot, 215 + 23, 59 + 23), stripCell0);
+        EXPECT_EQ(StagePixel(shot, 5, 5), shot.pixelColor(97, 141)) << "the key colour";
+
+        viewer.Click(IDC_LOOP_FRAMES);
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 10);
+        shot = viewer.Shot();
+        EXPECT_EQ(StagePixel(shot, 427 + 23, 59 + 23), shot.pixelColor(97 + 7 * 48 + 24, 165));
+    });
+}
+
+TEST_F(ViewerPaint, WithoutASheetOnlyTheStripFrameIsPainted) {
+    std::remove(Art("attack00.bmp").c_str());
+    std::remove(Art("effects00.bmp").c_str());
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 1000);
+        QImage shot = viewer.Shot();
+        const QColor background = viewer.window.palette().color(QPalette::Window);
+        // The frame control's sunken edge is its own.
+        EXPECT_TRUE(AreaSolid(shot, kRowFrame.adjusted(1, 1, -1, -1), Qt::black));
+        EXPECT_TRUE(AreaSolid(shot, kStageFrame.adjusted(2, 2, -2, -2), background));
+        EXPECT_TRUE(AreaSolid(shot, kCloseUpFrame.adjusted(2, 2, -2, -2), background));
+        EXPECT_EQ(viewer.dlg.m_Stage.m_pBits, nullptr);
+    });
+}
+
+TEST_F(ViewerPaint, TimerPaintsLeaveTheRowStripAsItWas) {
+    Run([&](PaintedViewer& viewer) {
+        // Scribble over the sheet in memory: what is repainted from it shows the scribble.
+        CDIB& sheet = viewer.dlg.m_Sheet;
+        std::memset(sheet.m_pBits, 200, (size_t)sheet.GetStride() * sheet.GetHeight());
+        viewer.Tick(2);
+        QImage shot = viewer.Shot();
+        EXPECT_EQ(shot.pixelColor(kCloseUpFrame.center()), IndexColour(200));
+        for (int n = 0; n < 8; ++n)
+            EXPECT_EQ(shot.pixelColor(97 + n * 48 + 24, 165), IndexColour(SpriteIndex(0, n)));
+    });
+}
