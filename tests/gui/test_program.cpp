@@ -1,0 +1,57 @@
+// The kyrattack program as its own process: it starts, brings up its dialog and keeps running
+// until it is told to stop.
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+
+namespace {
+
+// The program is built beside the test, in the build tree's bin/.
+QString ProgramPath() {
+    return QCoreApplication::applicationDirPath() + "/kyrattack";
+}
+
+QProcessEnvironment FreshEnvironment(const QString& configHome) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_SCALE_FACTOR", "1");
+    env.insert("XDG_CONFIG_HOME", configHome);
+    return env;
+}
+
+} // namespace
+
+TEST(Program, StartsItsDialogAndRunsUntilTerminated) {
+    ASSERT_TRUE(QFileInfo(ProgramPath()).isExecutable()) << ProgramPath().toStdString();
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    QProcess program;
+    program.setProcessEnvironment(FreshEnvironment(config.path()));
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(ProgramPath(), {});
+    ASSERT_TRUE(program.waitForStarted(10000));
+
+    // The dialog writes the folder setting as it initialises.
+    const QString settings = config.path() + "/Marrowfen/kyrattack.conf";
+    const bool settled = QTest::qWaitFor(
+        [&] { return QFileInfo::exists(settings) || program.state() == QProcess::NotRunning; },
+        60000);
+    ASSERT_TRUE(settled && QFileInfo::exists(settings)) << "no settings file was written";
+    QTest::qWait(1000);
+    ASSERT_EQ(program.state(), QProcess::Running) << "ended with " << program.exitCode() << ": "
+                                                  << program.readAllStandardError().toStdString();
+
+    program.terminate();
+    ASSERT_TRUE(program.waitForFinished(10000));
+    EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
+    EXPECT_EQ(program.exitCode(), SIGTERM) << "ended by another signal";
+    EXPECT_EQ(QSettings(settings, QSettings::IniFormat).value("Prefs/fileName").toString(),
+              "c:\\Kyr\\art");
+}
