@@ -6,6 +6,7 @@
 #include <cstring>
 #include <new>
 #include <strings.h>
+#include <tuple>
 #include <unordered_set>
 
 namespace gdi {
@@ -120,36 +121,33 @@ Font* SystemFont() {
     return stock;
 }
 
-static inline int Distance(int r1, int g1, int b1, int r2, int g2, int b2) {
-    return (r1 - r2) * (r1 - r2) + (g1 - g2) * (g1 - g2) + (b1 - b2) * (b1 - b2);
+// Smallest squared RGB distance, lowest index on a tie; an exact match ends the search.
+template <typename Entry, typename Rgb>
+static int Nearest(const Entry* entries, int count, BYTE r, BYTE g, BYTE b, Rgb rgb) {
+    int best = 0, bestDistance = 1 << 30;
+    for (int i = 0; i < count; ++i) {
+        auto [er, eg, eb] = rgb(entries[i]);
+        int d = (er - r) * (er - r) + (eg - g) * (eg - g) + (eb - b) * (eb - b);
+        if (d < bestDistance) {
+            bestDistance = d;
+            best = i;
+            if (d == 0)
+                break;
+        }
+    }
+    return best;
 }
 
 int NearestColorIndex(const RGBQUAD* table, int count, BYTE r, BYTE g, BYTE b) {
-    int best = 0, bestDistance = 1 << 30;
-    for (int i = 0; i < count; ++i) {
-        int d = Distance(table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, r, g, b);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-            if (d == 0)
-                break;
-        }
-    }
-    return best;
+    return Nearest(table, count, r, g, b, [](const RGBQUAD& q) {
+        return std::tuple<int, int, int>{q.rgbRed, q.rgbGreen, q.rgbBlue};
+    });
 }
 
 int NearestPaletteIndex(const PALETTEENTRY* entries, int count, BYTE r, BYTE g, BYTE b) {
-    int best = 0, bestDistance = 1 << 30;
-    for (int i = 0; i < count; ++i) {
-        int d = Distance(entries[i].peRed, entries[i].peGreen, entries[i].peBlue, r, g, b);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-            if (d == 0)
-                break;
-        }
-    }
-    return best;
+    return Nearest(entries, count, r, g, b, [](const PALETTEENTRY& e) {
+        return std::tuple<int, int, int>{e.peRed, e.peGreen, e.peBlue};
+    });
 }
 
 } // namespace gdi
