@@ -211,8 +211,8 @@ TEST(BlitKeyed, HostileRectanglesAndPositionsStayInside) {
     MakeNumbered(src, 3, 3);
     ASSERT_TRUE(dst.Create(3, 3, 0, nullptr));
     const int big = 0x7FFFFFFF, small = -0x7FFFFFFF - 1;
-    RECT rects[] = {{small, small, big, big}, {big, big, small, small}, {0, 0, big, 2},
-                    {small, 0, 2, 2}};
+    RECT rects[] = {
+        {small, small, big, big}, {big, big, small, small}, {0, 0, big, 2}, {small, 0, 2, 2}};
     for (const RECT& r : rects)
         for (int x : {small, -1, 0, 2, big})
             for (BOOL mirror : {FALSE, TRUE})

@@ -1,0 +1,186 @@
+// CDIB::ReadJPEG: decodes a JPEG stream from an open file into an 8-bit bitmap, quantised by
+// the library to 236 colours of the same palette that supplies the bitmap's colour table.
+//
+// A fatal library error leaves the library by longjmp back into RunGuarded. Everything a
+// guarded stage changes lives in the JpegRead record (memory the library also sees), never in
+// a register-held local of the frame that called setjmp, and no frame the jump skips holds an
+// object with a destructor.
+#include "dib.h"
+#include "jpeg_source.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <type_traits>
+
+namespace {
+
+// All the decoder's state for one call; trivially destructible, so a jump may cross it.
+struct JpegRead {
+    jpeg_decompress_struct cinfo;
+    jpeg_error_mgr err;
+    JpegFileSource source;
+    JpegJumpTarget jump;
+    JSAMPLE colormap[3][JPEG_COLOR_COUNT];
+    JSAMPROW colormapRows[3];
+    JSAMPLE* pRow;
+    CDIB* pDib;
+    CPalette* pPalette;
+};
+static_assert(std::is_trivially_destructible_v<JpegRead>);
+
+using GuardedStage = bool (*)(JpegRead* pRead);
+
+// Runs one stage where the library may raise a fatal error: false when it did, or when a
+// framework exception reached this far (the exception is deleted).
+__attribute__((noinline)) bool RunGuarded(JpegRead* pRead, GuardedStage pStage) {
+    pRead->cinfo.client_data = &pRead->jump;
+    if (setjmp(pRead->jump.buf) != 0) {
+        pRead->cinfo.client_data = nullptr;
+        return false;
+    }
+    bool bDone = false;
+    try {
+        bDone = pStage(pRead);
+    } catch (CException* e) {
+        e->Delete();
+    }
+    pRead->cinfo.client_data = nullptr;
+    return bDone;
+}
+
+void BuildJpegColormap(JSAMPLE* pRed, JSAMPLE* pGreen, JSAMPLE* pBlue, CPalette* pPalette) {
+    const bool bOwnPalette = pPalette && pPalette->m_hObject;
+    HDC hdc = bOwnPalette ? nullptr : CreateDC("DISPLAY", "", "", nullptr);
+    for (int i = 0; i < JPEG_COLOR_COUNT; ++i) {
+        PALETTEENTRY entry{0, 0, 0, 0};
+        UINT got = bOwnPalette ? pPalette->GetPaletteEntries(i + JPEG_COLOR_BASE, 1, &entry)
+                               : GetSystemPaletteEntries(hdc, i + JPEG_COLOR_BASE, 1, &entry);
+        if (got == 0)
+            entry = PALETTEENTRY{0, 0, 0, 0};
+        pRed[i] = entry.peRed;
+        pGreen[i] = entry.peGreen;
+        pBlue[i] = entry.peBlue;
+    }
+    if (hdc)
+        DeleteDC(hdc);
+}
+
+bool CreateStage(JpegRead* pRead) {
+    jpeg_create_decompress(&pRead->cinfo);
+    return true;
+}
+
+// The 8-bit bitmap of a picture this size must be one the platform can make; refusing it here
+// keeps the previous image and spares the decoder's start-up allocations.
+bool BitmapFits(const jpeg_decompress_struct& cinfo) {
+    unsigned long long stride = ((unsigned long long)cinfo.image_width + 3) & ~3ull;
+    return cinfo.image_width > 0 && cinfo.image_height > 0 &&
+           stride * cinfo.image_height <= kMaxDibSectionBytes;
+}
+
+void SetDecompressParameters(JpegRead* pRead) {
+    jpeg_decompress_struct& cinfo = pRead->cinfo;
+    // Greyscale goes through RGB so that the shared colour map, not a grey ramp of the
+    // library's own, decides the indices; the picture then shows in grey.
+    if (cinfo.num_components == 1)
+        cinfo.out_color_space = JCS_RGB;
+    cinfo.quantize_colors = TRUE;
+    cinfo.colormap = pRead->colormapRows;
+    cinfo.actual_number_of_colors = JPEG_COLOR_COUNT;
+}
+
+void StoreRow(const JSAMPLE* pRow, BYTE* pDest, int nWidth) {
+    for (int i = 0; i < nWidth; ++i)
+        pDest[i] = (BYTE)(pRow[i] + JPEG_COLOR_BASE);
+}
+
+bool DecodeStage(JpegRead* pRead) {
+    jpeg_decompress_struct& cinfo = pRead->cinfo;
+    jpeg_read_header(&cinfo, TRUE);
+    if (!BitmapFits(cinfo))
+        return false;
+    BuildJpegColormap(pRead->colormap[0], pRead->colormap[1], pRead->colormap[2], pRead->pPalette);
+    SetDecompressParameters(pRead);
+    if (!jpeg_start_decompress(&cinfo))
+        return false;
+
+    CDIB* pDib = pRead->pDib;
+    if (!pDib->Create((int)cinfo.output_width, (int)cinfo.output_height, 0, pRead->pPalette))
+        return false;
+    pRead->pRow =
+        static_cast<JSAMPLE*>(malloc((size_t)cinfo.output_components * (size_t)cinfo.output_width));
+    if (!pRead->pRow)
+        return false;
+
+    const int nWidth = pDib->GetWidth();
+    const int nStride = pDib->GetStride();
+    BYTE* pDest = pDib->m_pBits + (size_t)(pDib->GetHeight() - 1) * (size_t)nStride;
+    JSAMPROW rows[1] = {pRead->pRow};
+    while (cinfo.output_scanline < cinfo.output_height) {
+        jpeg_read_scanlines(&cinfo, rows, 1);
+        StoreRow(pRead->pRow, pDest, nWidth);
+        pDest -= nStride;
+    }
+    return true;
+}
+
+bool FinishStage(JpegRead* pRead) {
+    return jpeg_finish_decompress(&pRead->cinfo);
+}
+
+bool DestroyStage(JpegRead* pRead) {
+    jpeg_destroy_decompress(&pRead->cinfo);
+    return true;
+}
+
+void InitSource(JpegRead* pRead, CFile* pFile) {
+    jpeg_source_mgr& base = pRead->source.base;
+    base.init_source = JpegInitSource;
+    base.fill_input_buffer = JpegFillInputBuffer;
+    base.skip_input_data = JpegSkipInputData;
+    base.resync_to_restart = jpeg_resync_to_restart;
+    base.term_source = JpegTermSource;
+    base.next_input_byte = nullptr;
+    base.bytes_in_buffer = 0;
+    pRead->source.pFile = pFile;
+    pRead->cinfo.src = &base;
+}
+
+} // namespace
+
+BOOL CDIB::ReadJPEG(CFile* pFile, CPalette* pPalette) {
+    if (!pFile)
+        return FALSE;
+    JpegRead read;
+    memset(&read, 0, sizeof(read));
+    read.pDib = this;
+    read.pPalette = pPalette;
+    for (int c = 0; c < 3; ++c)
+        read.colormapRows[c] = read.colormap[c];
+
+    jpeg_std_error(&read.err);
+    read.err.error_exit = JpegErrorExit;
+    read.err.output_message = JpegOutputMessage;
+    read.cinfo.err = &read.err;
+
+    if (!RunGuarded(&read, CreateStage)) {
+        RunGuarded(&read, DestroyStage); // frees whatever a half-made decompressor holds
+        return FALSE;
+    }
+    InitSource(&read, pFile);
+    read.source.pBuffer = static_cast<JOCTET*>(malloc(JPEG_INPUT_BUFFER_SIZE));
+    if (!read.source.pBuffer) {
+        RunGuarded(&read, DestroyStage);
+        return FALSE;
+    }
+
+    BOOL bResult = RunGuarded(&read, DecodeStage) ? TRUE : FALSE;
+    // Every row is stored by now; trouble in the trailing data does not undo that.
+    if (bResult)
+        RunGuarded(&read, FinishStage);
+    RunGuarded(&read, DestroyStage);
+
+    free(read.source.pBuffer);
+    free(read.pRow);
+    return bResult;
+}
