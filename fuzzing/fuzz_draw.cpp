@@ -40,7 +40,8 @@ void MakePalette(FuzzInput& in, CPalette& pal) {
 
 bool MakeBitmap(FuzzInput& in, CDIB& dib, CPalette* pal) {
     const int w = 1 + in.Small(40), h = 1 + in.Small(40);
-    if (!dib.Create(w, h, in.Int(), in.Small(2) ? pal : nullptr))
+    const int fill = in.Int();
+    if (!dib.Create(w, h, fill, in.Small(2) ? pal : nullptr))
         return false;
     const BYTE step = in.Byte() | 1;
     for (int i = 0; i < dib.GetStride() * dib.GetHeight(); ++i)
@@ -122,6 +123,41 @@ void RawBlit(FuzzInput& in, CDIB& dst, CDIB& src, bool stretch) {
         abort();
 }
 
+// What an unmirrored keyed or opaque copy must leave: each source pixel of the rectangle that
+// lies in the source lands, unless it is the key, at its place in the destination, if that
+// lies in the destination. A bitmap copied onto itself is read as it was before the copy.
+std::vector<BYTE> ExpectedKeyed(const CDIB& dst, const std::vector<BYTE>& before,
+                                const CDIB& srcDib, const std::vector<BYTE>& src, int x, int y,
+                                const RECT& r, int key) {
+    std::vector<BYTE> out = before;
+    const long long sw = srcDib.GetWidth(), sh = srcDib.GetHeight(), ss = srcDib.GetStride();
+    const long long w = (long long)r.right - r.left, h = (long long)r.bottom - r.top;
+    for (long long dy = 0; dy < dst.GetHeight(); ++dy)
+        for (long long dx = 0; dx < dst.GetWidth(); ++dx) {
+            const long long k = dx - x, j = dy - y, sx = r.left + k, sy = r.top + j;
+            if (k < 0 || k >= w || j < 0 || j >= h || sx < 0 || sx >= sw || sy < 0 || sy >= sh)
+                continue;
+            const BYTE v = src[(size_t)(ss * (sh - 1 - sy) + sx)];
+            if (key < 0 || v != (BYTE)key)
+                out[(size_t)(dst.GetStride() * (dst.GetHeight() - 1 - dy) + dx)] = v;
+        }
+    return out;
+}
+
+void KeyedCopy(FuzzInput& in, CDIB& dst, CDIB& src, const RECT* pRect) {
+    const int x = in.Coordinate(), y = in.Coordinate(), key = in.Int() % 300;
+    const int mode = in.Small(8) - 1;
+    const BOOL mirror = in.Small(2);
+    const std::vector<BYTE> before = Pixels(dst), source = Pixels(src);
+    dst.BlitKeyed(&src, x, y, pRect, key, mode, mirror);
+    // Keyed copies of a bitmap onto itself depend on the order of the walk; opaque ones not.
+    const bool checked = key < 0 || (mode == BLIT_KEYED && !mirror && &dst != &src);
+    const RECT whole{0, 0, src.GetWidth(), src.GetHeight()};
+    if (checked &&
+        Pixels(dst) != ExpectedKeyed(dst, before, src, source, x, y, pRect ? *pRect : whole, key))
+        abort();
+}
+
 // A sprite rectangle of at most 64 x 64 anywhere: the composing bitmap is as big as it.
 RECT SpriteRect(FuzzInput& in) {
     RECT r;
@@ -135,11 +171,14 @@ RECT SpriteRect(FuzzInput& in) {
 void DrawToPainter(FuzzInput& in, CDIB& src) {
     static QImage image(64, 48, QImage::Format_RGB32);
     QPainter painter(&image);
-    if (in.Small(2))
-        painter.scale(1 + in.Small(3), 1 + in.Small(3));
+    if (in.Small(2)) {
+        const int sx = 1 + in.Small(3), sy = 1 + in.Small(3);
+        painter.scale(sx, sy);
+    }
     CDC dc(&painter);
     const RECT dest = Rect(in), from = Rect(in);
-    src.Draw(&dc, in.Small(3) ? &dest : nullptr, in.Small(3) ? &from : nullptr);
+    const bool wholeDest = in.Small(3) == 0, wholeSource = in.Small(3) == 0;
+    src.Draw(&dc, wholeDest ? nullptr : &dest, wholeSource ? nullptr : &from);
 }
 
 void Operation(FuzzInput& in, CDIB* dibs[2], CPalette& pal) {
@@ -163,14 +202,14 @@ void Operation(FuzzInput& in, CDIB* dibs[2], CPalette& pal) {
     case 4: {
         BorrowedDC dc(dst);
         const RECT sprite = SpriteRect(in);
-        src.DrawComposite(&dc, in.Coordinate(), in.Coordinate(), nullA ? nullptr : &sprite,
-                          in.Int() % 300, in.Int(), nullB ? nullptr : &dst, in.Coordinate(),
-                          in.Coordinate());
+        const int x = in.Coordinate(), y = in.Coordinate(), key = in.Int() % 300;
+        const int fill = in.Int(), xBack = in.Coordinate(), yBack = in.Coordinate();
+        src.DrawComposite(&dc, x, y, nullA ? nullptr : &sprite, key, fill, nullB ? nullptr : &dst,
+                          xBack, yBack);
         break;
     }
     case 5:
-        dst.BlitKeyed(&src, in.Coordinate(), in.Coordinate(), nullA ? nullptr : &a, in.Int() % 300,
-                      in.Small(8) - 1, in.Small(2));
+        KeyedCopy(in, dst, src, nullA ? nullptr : &a);
         break;
     case 6:
         DrawToPainter(in, src);
