@@ -71,7 +71,7 @@ cjpeg -restart 1B "$work/p.ppm" >"$read_dir/restart.jpg"
 cjpeg -arithmetic "$work/p.ppm" >"$read_dir/arithmetic.jpg"
 cjpeg -sample 1x1 -optimize "$work/p.ppm" >"$read_dir/sample444.jpg"
 cjpeg -progressive -arithmetic "$work/odd.ppm" >"$read_dir/odd-progressive-arith.jpg"
-head -c 400 "$read_dir/baseline.jpg" >"$read_dir/truncated.jpg"
+head -c 640 "$read_dir/baseline.jpg" >"$read_dir/truncated.jpg"
 
 # SetDIBits inputs: destination width - 1, height - 1, table seed, fill and steering byte, then
 # the BMP without its 14-byte file header (info header, table or masks, pixels).
