@@ -1,8 +1,8 @@
 // Drawing between two small bitmaps with arbitrary rectangles, positions, keys and modes:
 // stretched drawing into another bitmap, drawing through a memory CDC and onto a painter,
-// composed sprites, raw StretchBlt and BitBlt (a bitmap onto itself included), keyed copies
-// and palette remapping. No read or write may leave a bitmap, and a blit between bitmaps with
-// one colour table must leave exactly the pixels that the sampling rule gives.
+// composed sprites, raw StretchBlt and BitBlt (a bitmap onto itself included), keyed copies,
+// palette remapping and single dissolve blocks. No read or write may leave a bitmap, and a
+// blit or an unmirrored copy must leave exactly the pixels that its sampling rule gives.
 #include "dc.h"
 #include "dib.h"
 #include "fuzz_input.h"
@@ -181,12 +181,22 @@ void DrawToPainter(FuzzInput& in, CDIB& src) {
     src.Draw(&dc, wholeDest ? nullptr : &dest, wholeSource ? nullptr : &from);
 }
 
+// A dissolve whose abort flag is already set draws exactly one block, wherever the random
+// offsets put it: any rectangle and block size, with no clock involved.
+void OneDissolveBlock(FuzzInput& in, CDIB& dst, CDIB& src, const RECT* pRect) {
+    BorrowedDC dc(dst);
+    const int x = in.Coordinate(), y = in.Coordinate(), block = in.Coordinate();
+    const int option = in.Coordinate();
+    BOOL abort = TRUE;
+    src.Dissolve(&dc, x, y, pRect, block, option, 1, &abort);
+}
+
 void Operation(FuzzInput& in, CDIB* dibs[2], CPalette& pal) {
     CDIB& dst = *dibs[in.Small(2)];
     CDIB& src = *dibs[in.Small(2)];
     const RECT a = Rect(in), b = Rect(in);
     const bool nullA = in.Small(4) == 0, nullB = in.Small(4) == 0;
-    switch (in.Small(8)) {
+    switch (in.Small(9)) {
     case 0:
         src.StretchDraw(&dst, nullA ? nullptr : &a, nullB ? nullptr : &b);
         break;
@@ -216,6 +226,9 @@ void Operation(FuzzInput& in, CDIB* dibs[2], CPalette& pal) {
         break;
     case 7:
         dst.MapToPalette(in.Small(2) ? &pal : nullptr);
+        break;
+    case 8:
+        OneDissolveBlock(in, dst, src, nullA ? nullptr : &a);
         break;
     }
 }
