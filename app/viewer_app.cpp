@@ -1,0 +1,22 @@
+#include "viewer_app.h"
+
+#include "viewer_dlg.h"
+
+BEGIN_MESSAGE_MAP(CViewerApp, CWinApp)
+ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
+END_MESSAGE_MAP()
+
+CViewerApp::CViewerApp() = default;
+
+BOOL CViewerApp::InitInstance() {
+    AfxEnableControlContainer();
+    Enable3dControls();
+    SetRegistryKey("Marrowfen");
+
+    CViewerDlg dlg;
+    m_pMainWnd = &dlg;
+    dlg.DoModal();
+
+    // The dialog has closed: end the application instead of entering a message loop.
+    return FALSE;
+}

@@ -1,0 +1,311 @@
+// The application framework's window side: command targets and message maps, windows,
+// controls, menus, dialogs and the application object, on Qt Widgets.
+#pragma once
+
+#include "afx.h"
+#include "dc.h"
+#include "winuser.h"
+
+#include <string>
+
+#define afx_msg
+
+class CCmdTarget;
+class CDataExchange;
+class CMenu;
+
+typedef LRESULT (*AFX_MSGTHUNK)(CCmdTarget* pTarget, WPARAM wParam, LPARAM lParam);
+
+struct AFX_MSGMAP_ENTRY {
+    UINT nMessage;
+    UINT nCode; // WM_COMMAND only: the notification code
+    UINT nID;   // WM_COMMAND only: the control or command id
+    AFX_MSGTHUNK pfn;
+};
+
+struct AFX_MSGMAP {
+    const AFX_MSGMAP* (*pfnGetBaseMap)();
+    const AFX_MSGMAP_ENTRY* lpEntries;
+};
+
+class CCmdTarget : public CObject {
+public:
+    // Runs the handler that this class's map, or a base class's, gives for the message;
+    // FALSE when there is none.
+    BOOL DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult);
+
+protected:
+    static const AFX_MSGMAP* GetThisMessageMap();
+    virtual const AFX_MSGMAP* GetMessageMap() const;
+};
+
+// Thunks that turn a message's parameters into a handler's arguments. Each is instantiated
+// with the handler itself, so a handler of the wrong shape does not compile.
+namespace afx {
+template <class M> struct MemberOf;
+template <class C, class R, class... A> struct MemberOf<R (C::*)(A...)> { using type = C; };
+template <auto pfn> using ClassOf = typename MemberOf<decltype(pfn)>::type;
+
+template <auto pfn> LRESULT Call_v(CCmdTarget* p, WPARAM, LPARAM) {
+    (static_cast<ClassOf<pfn>*>(p)->*pfn)();
+    return 0;
+}
+template <auto pfn> LRESULT Call_vw(CCmdTarget* p, WPARAM wParam, LPARAM) {
+    (static_cast<ClassOf<pfn>*>(p)->*pfn)((UINT)wParam);
+    return 0;
+}
+template <auto pfn> LRESULT Call_vwl(CCmdTarget* p, WPARAM wParam, LPARAM lParam) {
+    (static_cast<ClassOf<pfn>*>(p)->*pfn)((UINT)wParam, lParam);
+    return 0;
+}
+template <auto pfn> LRESULT Call_vwp(CCmdTarget* p, WPARAM wParam, LPARAM lParam) {
+    CPoint point((short)LOWORD(lParam), (short)HIWORD(lParam));
+    (static_cast<ClassOf<pfn>*>(p)->*pfn)((UINT)wParam, point);
+    return 0;
+}
+template <auto pfn> LRESULT Call_h(CCmdTarget* p, WPARAM, LPARAM) {
+    return (LRESULT)(static_cast<ClassOf<pfn>*>(p)->*pfn)();
+}
+} // namespace afx
+
+#define DECLARE_MESSAGE_MAP()                                                                      \
+protected:                                                                                         \
+    static const AFX_MSGMAP* GetThisMessageMap();                                                  \
+    const AFX_MSGMAP* GetMessageMap() const override;
+
+#define BEGIN_MESSAGE_MAP(theClass, baseClass)                                                     \
+    const AFX_MSGMAP* theClass::GetMessageMap() const {                                            \
+        return GetThisMessageMap();                                                                \
+    }                                                                                              \
+    const AFX_MSGMAP* theClass::GetThisMessageMap() {                                              \
+        using ThisClass [[maybe_unused]] = theClass;                                               \
+        using TheBaseClass = baseClass;                                                            \
+        static const AFX_MSGMAP_ENTRY _messageEntries[] = {
+
+#define END_MESSAGE_MAP()                                                                          \
+    { 0, 0, 0, nullptr }                                                                           \
+    }                                                                                              \
+    ;                                                                                              \
+    static const AFX_MSGMAP messageMap = {&TheBaseClass::GetThisMessageMap, &_messageEntries[0]};  \
+    return &messageMap;                                                                            \
+    }
+
+#define ON_COMMAND(id, memberFxn) {WM_COMMAND, 0, (UINT)(id), &afx::Call_v<memberFxn>},
+#define ON_BN_CLICKED(id, memberFxn) {WM_COMMAND, BN_CLICKED, (UINT)(id), &afx::Call_v<memberFxn>},
+#define ON_EN_CHANGE(id, memberFxn) {WM_COMMAND, EN_CHANGE, (UINT)(id), &afx::Call_v<memberFxn>},
+#define ON_WM_PAINT() {WM_PAINT, 0, 0, &afx::Call_v<&ThisClass::OnPaint>},
+#define ON_WM_CLOSE() {WM_CLOSE, 0, 0, &afx::Call_v<&ThisClass::OnClose>},
+#define ON_WM_TIMER() {WM_TIMER, 0, 0, &afx::Call_vw<&ThisClass::OnTimer>},
+#define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &afx::Call_vwl<&ThisClass::OnSysCommand>},
+#define ON_WM_LBUTTONDOWN() {WM_LBUTTONDOWN, 0, 0, &afx::Call_vwp<&ThisClass::OnLButtonDown>},
+#define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, &afx::Call_h<&ThisClass::OnQueryDragIcon>},
+
+// A window: a Qt widget that messages reach through the message map of the object attached
+// to it. The widget belongs to the window system; the object only refers to it, and forgets
+// it when the widget is destroyed.
+class CWnd : public CCmdTarget {
+    DECLARE_DYNAMIC(CWnd)
+public:
+    CWnd();
+    ~CWnd() override;
+
+    HWND m_hWnd;
+
+    HWND GetSafeHwnd() const { return m_hWnd; }
+    // The object attached to the window, or a temporary one that lives as long as the window.
+    static CWnd* FromHandle(HWND hWnd);
+    static CWnd* FromHandlePermanent(HWND hWnd);
+    BOOL Attach(HWND hWndNew);
+    HWND Detach();
+    BOOL SubclassWindow(HWND hWnd);
+
+    LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual LRESULT DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam);
+    virtual BOOL OnCommand(WPARAM wParam, LPARAM lParam);
+
+    void GetWindowRect(LPRECT lpRect) const;
+    void GetClientRect(LPRECT lpRect) const;
+    void ScreenToClient(LPPOINT lpPoint) const;
+    void ScreenToClient(LPRECT lpRect) const;
+    void ClientToScreen(LPPOINT lpPoint) const;
+    void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
+    void Invalidate(BOOL bErase = TRUE) { InvalidateRect(nullptr, bErase); }
+    UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
+    BOOL KillTimer(UINT_PTR nIDEvent);
+    CMenu* GetSystemMenu(BOOL bRevert);
+    BOOL IsIconic() const;
+    CWnd* GetDlgItem(int nID) const;
+    int GetDlgCtrlID() const;
+    CWnd* GetParent() const;
+    int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
+    void GetWindowText(CString& rString) const;
+    int GetWindowTextLength() const;
+    void SetWindowText(LPCTSTR lpszString);
+    HICON SetIcon(HICON hIcon, BOOL bBigIcon);
+
+protected:
+    // The message being handled, for Default().
+    LRESULT Default();
+
+    afx_msg void OnPaint();
+    afx_msg void OnClose();
+    afx_msg void OnTimer(UINT nIDEvent);
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
+    afx_msg HCURSOR OnQueryDragIcon();
+
+    // Commands a window does not handle itself go on to the application.
+    BOOL RouteCommandToApp(WPARAM wParam, LPARAM lParam);
+
+    DECLARE_MESSAGE_MAP()
+};
+
+class CStatic : public CWnd {
+    DECLARE_DYNAMIC(CStatic)
+};
+
+class CEdit : public CWnd {
+    DECLARE_DYNAMIC(CEdit)
+};
+
+class CButton : public CWnd {
+    DECLARE_DYNAMIC(CButton)
+public:
+    int GetCheck() const;
+    void SetCheck(int nCheck);
+};
+
+// A menu: a handle to a pop-up menu that its window owns.
+class CMenu : public CObject {
+    DECLARE_DYNAMIC(CMenu)
+public:
+    CMenu() : m_hMenu(nullptr) {}
+
+    HMENU m_hMenu;
+
+    BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
+    int GetMenuItemCount() const;
+    // The command id of the item at a position; 0 for a separator, -1 past the end.
+    UINT GetMenuItemID(int nPos) const;
+    int GetMenuString(UINT nPos, CString& rString) const;
+};
+
+class CDataExchange {
+public:
+    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
+        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
+    BOOL m_bSaveAndValidate;
+    CWnd* m_pDlgWnd;
+};
+
+// Attaches a member to the dialog's control with that id, once.
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
+
+// Converts a rectangle from dialog units to pixels, edge by edge, with the fixed base units
+// 6 x 13.
+void AfxMapDialogRect(LPRECT lpRect);
+
+class CDialog : public CWnd {
+    DECLARE_DYNAMIC(CDialog)
+public:
+    explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
+    ~CDialog() override;
+
+    // Builds the window from the template, runs it modally and destroys it; the id that
+    // ended it, or -1 when the window could not be made.
+    virtual INT_PTR DoModal();
+    void EndDialog(int nResult);
+    BOOL UpdateData(BOOL bSaveAndValidate = TRUE);
+    void MapDialogRect(LPRECT lpRect) const { AfxMapDialogRect(lpRect); }
+
+    virtual BOOL OnInitDialog();
+
+    UINT m_nIDHelp;
+
+protected:
+    virtual void DoDataExchange(CDataExchange* pDX);
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    BOOL OnCommand(WPARAM wParam, LPARAM lParam) override;
+
+    UINT m_nIDTemplate;
+    CWnd* m_pParentWnd;
+    int m_nModalResult;
+    BOOL m_bEnded;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+struct MSG {
+    HWND hwnd;
+    UINT message;
+    WPARAM wParam;
+    LPARAM lParam;
+};
+
+class CWinApp : public CCmdTarget {
+    DECLARE_DYNAMIC(CWinApp)
+public:
+    // Becomes the one application object until it is destroyed. A null name means the
+    // executable's base name.
+    explicit CWinApp(LPCTSTR lpszAppName = nullptr);
+    ~CWinApp() override;
+
+    virtual BOOL InitApplication();
+    virtual BOOL InitInstance();
+    virtual int Run();
+    virtual int ExitInstance();
+
+    BOOL Enable3dControls();
+    void SetRegistryKey(LPCTSTR lpszRegistryKey);
+    // Settings under the registry key and the profile name; an unreadable store gives the
+    // default.
+    CString GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault = nullptr);
+    // A null value removes the entry, a null entry the section. FALSE when the store could
+    // not be written; the store is then as it was.
+    BOOL WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue);
+    // The settings file: <config>/<registry key>/<profile name>.conf.
+    std::string GetProfilePath() const;
+
+    HICON LoadIcon(UINT nIDResource) const;
+
+    afx_msg void OnHelp();
+
+    CWnd* m_pMainWnd;
+    LPCTSTR m_pszAppName;
+    LPCTSTR m_pszRegistryKey;
+    LPCTSTR m_pszProfileName;
+    MSG m_msgCur;
+
+    // Names the application after the executable unless it was given a name.
+    void SetCurrentHandles();
+
+private:
+    std::string m_strAppName;
+    std::string m_strRegistryKey;
+    std::string m_strProfileName;
+
+    DECLARE_MESSAGE_MAP()
+};
+
+CWinApp* AfxGetApp();
+void AfxEnableControlContainer();
+
+// The framework's entry point: makes the QApplication (unless one exists), then runs the
+// application object. A FALSE InitInstance ends at once with ExitInstance's result.
+int AfxWinMain(int argc, char** argv);
+
+// The device context of one WM_PAINT: BeginPaint when made, EndPaint when it goes, so it is
+// made on the stack of the paint handler.
+class CPaintDC : public CDC {
+public:
+    explicit CPaintDC(CWnd* pWnd);
+    ~CPaintDC() override;
+
+    PAINTSTRUCT m_ps;
+
+protected:
+    HWND m_hWnd;
+};

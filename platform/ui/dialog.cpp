@@ -1,0 +1,118 @@
+#include "dialog_widget.h"
+
+#include "resources.h"
+
+IMPLEMENT_DYNAMIC(CDialog, CWnd)
+
+BEGIN_MESSAGE_MAP(CDialog, CWnd)
+ON_COMMAND(IDOK, &CDialog::OnOK)
+ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
+END_MESSAGE_MAP()
+
+namespace ui {
+
+QRect DialogRectToPixels(short x, short y, short cx, short cy) {
+    RECT rc = {x, y, x + cx, y + cy};
+    AfxMapDialogRect(&rc);
+    return QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+}
+
+// The templates were laid out for an 8-point face with base units 6 x 13; Liberation Sans is
+// wider, and at 15/16 of the template's size every text still fits its rectangle while the
+// base units stay as they were.
+QFont ControlFont(const DialogTemplate& dlgTemplate) {
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    int points =
+        (dlgTemplate.dwStyle & DS_SETFONT) && dlgTemplate.wPointSize ? dlgTemplate.wPointSize : 8;
+    font.setPointSizeF(points * 15.0 / 16.0);
+    return font;
+}
+
+} // namespace ui
+
+void AfxMapDialogRect(LPRECT lpRect) {
+    if (!lpRect)
+        return;
+    lpRect->left = MulDiv(lpRect->left, 6, 4);
+    lpRect->right = MulDiv(lpRect->right, 6, 4);
+    lpRect->top = MulDiv(lpRect->top, 13, 8);
+    lpRect->bottom = MulDiv(lpRect->bottom, 13, 8);
+}
+
+void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
+    if (rControl.m_hWnd || !pDX || !pDX->m_pDlgWnd)
+        return;
+    CWnd* pItem = pDX->m_pDlgWnd->GetDlgItem(nIDC);
+    if (!pItem)
+        return;
+    HWND hWnd = pItem->GetSafeHwnd();
+    // A temporary object stands for the control until a member takes it over.
+    if (CWnd::FromHandlePermanent(hWnd) == nullptr)
+        rControl.SubclassWindow(hWnd);
+}
+
+CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
+    : m_nIDHelp(nIDTemplate), m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd),
+      m_nModalResult(-1), m_bEnded(FALSE) {}
+
+CDialog::~CDialog() {
+    if (QWidget* widget = ui::WidgetFromHandle(m_hWnd))
+        delete widget;
+}
+
+INT_PTR CDialog::DoModal() {
+    const DialogTemplate* pTemplate = ResFindDialog(m_nIDTemplate);
+    if (!pTemplate || m_hWnd)
+        return -1;
+    QWidget* parent = m_pParentWnd ? ui::WidgetFromHandle(m_pParentWnd->GetSafeHwnd()) : nullptr;
+    auto* dialog = new ui::DialogWidget(*pTemplate, parent);
+    Attach(dialog->Handle());
+    m_bEnded = FALSE;
+    m_nModalResult = -1;
+
+    BOOL bSetFocus = OnInitDialog();
+    if (!m_bEnded) {
+        dialog->show();
+        if (bSetFocus)
+            dialog->FocusFirstTabStop();
+        int result = dialog->exec();
+        if (!m_bEnded)
+            m_nModalResult = result;
+    }
+    delete dialog; // the window, its controls and its timers end here
+    return m_nModalResult;
+}
+
+void CDialog::EndDialog(int nResult) {
+    m_nModalResult = nResult;
+    m_bEnded = TRUE;
+    if (ui::DialogWidget* dialog = ui::AsDialog(m_hWnd))
+        dialog->done(nResult);
+}
+
+BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
+    CDataExchange dx(this, bSaveAndValidate);
+    DoDataExchange(&dx);
+    return TRUE;
+}
+
+BOOL CDialog::OnInitDialog() {
+    UpdateData(FALSE);
+    return TRUE;
+}
+
+void CDialog::DoDataExchange(CDataExchange*) {}
+
+void CDialog::OnOK() {
+    if (UpdateData(TRUE))
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
+
+BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
+    return CWnd::OnCommand(wParam, lParam) || RouteCommandToApp(wParam, lParam);
+}

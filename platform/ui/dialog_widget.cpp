@@ -1,0 +1,433 @@
+#include "dialog_widget.h"
+
+#include "gdi_internal.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QContextMenuEvent>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+
+namespace ui {
+
+namespace {
+
+constexpr const char* kStyleProperty = "afxStyle";
+
+// A static frame or rectangle. It draws only its edges (or, for a rectangle, itself), so
+// whatever the dialog paints inside a frame shows through.
+class StaticShape : public QWidget {
+public:
+    StaticShape(DWORD dwStyle, QWidget* parent) : QWidget(parent), m_dwStyle(dwStyle) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        QRect r = rect();
+        if (m_dwStyle & SS_SUNKEN) {
+            DrawSunkenEdge(painter, r);
+            r.adjust(1, 1, -1, -1);
+        }
+        if ((m_dwStyle & SS_TYPEMASK) == SS_BLACKRECT)
+            painter.fillRect(r, Qt::black);
+        else
+            DrawBox(painter, r, Qt::black);
+    }
+
+private:
+    static void DrawBox(QPainter& painter, const QRect& r, const QColor& colour) {
+        if (r.isEmpty())
+            return;
+        painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
+        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
+        painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
+        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
+    }
+    void DrawSunkenEdge(QPainter& painter, const QRect& r) {
+        QColor shadow = palette().color(QPalette::Dark);
+        QColor light = palette().color(QPalette::Light);
+        painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), shadow);
+        painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), shadow);
+        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), light);
+        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), light);
+    }
+
+    DWORD m_dwStyle;
+};
+
+DWORD StyleOf(const QWidget* widget) {
+    return widget->property(kStyleProperty).toUInt();
+}
+
+bool IsPushButton(const QWidget* widget) {
+    return qobject_cast<const QPushButton*>(widget);
+}
+
+WPARAM KeyState(const QMouseEvent* event) {
+    WPARAM flags = 0;
+    if (event->buttons() & Qt::LeftButton)
+        flags |= MK_LBUTTON;
+    if (event->buttons() & Qt::RightButton)
+        flags |= MK_RBUTTON;
+    if (event->modifiers() & Qt::ShiftModifier)
+        flags |= MK_SHIFT;
+    if (event->modifiers() & Qt::ControlModifier)
+        flags |= MK_CONTROL;
+    return flags;
+}
+
+} // namespace
+
+DialogWidget::DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                          Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint) {
+    // The window keeps its last picture: only areas invalidated with erasing are filled.
+    setAttribute(Qt::WA_OpaquePaintEvent);
+    setWindowTitle(FromAfx(dlgTemplate.lpszTitle));
+    setFont(ControlFont(dlgTemplate));
+    QRect client = DialogRectToPixels(0, 0, dlgTemplate.cx, dlgTemplate.cy);
+    setFixedSize(client.size());
+    for (int i = 0; i < dlgTemplate.nItems; ++i) {
+        QWidget* control = CreateControl(dlgTemplate.pItems[i]);
+        // The first control of a template lies on top, as on the original platform.
+        control->lower();
+        m_controls.push_back(control);
+    }
+    ResetSystemMenu();
+}
+
+DialogWidget::~DialogWidget() {
+    for (const auto& timer : m_timers)
+        killTimer(timer.first);
+}
+
+QWidget* DialogWidget::Control(int nID) const {
+    for (QWidget* control : m_controls)
+        if (ControlId(control) == nID)
+            return control;
+    return nullptr;
+}
+
+QWidget* DialogWidget::CreateControl(const DialogItemTemplate& item) {
+    QWidget* control = nullptr;
+    switch (item.windowClass) {
+    case ControlClass::Edit: {
+        auto* edit = new QLineEdit(FromAfx(item.lpszText), this);
+        edit->setFrame((item.dwStyle & WS_BORDER) != 0);
+        control = edit;
+        break;
+    }
+    case ControlClass::Button:
+        control = CreateButton(item);
+        break;
+    case ControlClass::Static:
+        control = CreateStatic(item);
+        break;
+    }
+    SetControlId(control, item.nID);
+    control->setProperty(kStyleProperty, (uint)item.dwStyle);
+    if (item.windowClass != ControlClass::Static || (item.dwStyle & SS_TYPEMASK) != SS_ICON)
+        control->setGeometry(DialogRectToPixels(item.x, item.y, item.cx, item.cy));
+    if (control->focusPolicy() != Qt::NoFocus)
+        control->setFocusPolicy((item.dwStyle & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
+    control->setEnabled((item.dwStyle & WS_DISABLED) == 0);
+    if (!(item.dwStyle & WS_VISIBLE))
+        control->hide();
+    control->installEventFilter(this);
+    ConnectNotifications(control);
+    TrackWidget(control);
+    return control;
+}
+
+QWidget* DialogWidget::CreateButton(const DialogItemTemplate& item) {
+    QString text = FromAfx(item.lpszText);
+    switch (item.dwStyle & BS_TYPEMASK) {
+    case BS_AUTOCHECKBOX:
+        return new QCheckBox(text, this);
+    case BS_AUTORADIOBUTTON:
+        return new QRadioButton(text, this);
+    case BS_GROUPBOX: {
+        auto* group = new QGroupBox(text, this);
+        group->setFocusPolicy(Qt::NoFocus);
+        group->setAttribute(Qt::WA_TransparentForMouseEvents);
+        return group;
+    }
+    default: {
+        auto* button = new QPushButton(text, this);
+        // Enter is the dialog's business (see HandleDialogKey); the default button only
+        // looks the part.
+        button->setAutoDefault(false);
+        button->setDefault((item.dwStyle & BS_TYPEMASK) == BS_DEFPUSHBUTTON);
+        return button;
+    }
+    }
+}
+
+QWidget* DialogWidget::CreateStatic(const DialogItemTemplate& item) {
+    QWidget* control = nullptr;
+    switch (item.dwStyle & SS_TYPEMASK) {
+    case SS_ICON: {
+        auto* label = new QLabel(this);
+        HICON hIcon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(item.nIconID));
+        int size = GetSystemMetrics(SM_CXICON);
+        label->setPixmap(IconFromHandle(hIcon).pixmap(size, size));
+        // An icon static takes the size of its icon.
+        QRect r = DialogRectToPixels(item.x, item.y, item.cx, item.cy);
+        label->setGeometry(r.left(), r.top(), size, size);
+        control = label;
+        break;
+    }
+    case SS_BLACKFRAME:
+    case SS_BLACKRECT:
+        control = new StaticShape(item.dwStyle, this);
+        break;
+    default: {
+        auto* label = new QLabel(this);
+        label->setTextFormat(Qt::PlainText);
+        label->setWordWrap(true);
+        label->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        control = label;
+        break;
+    }
+    }
+    control->setProperty(kStyleProperty, (uint)item.dwStyle);
+    if (item.lpszText)
+        SetControlText(control, FromAfx(item.lpszText));
+    control->setFocusPolicy(Qt::NoFocus);
+    // Clicks on statics reach the dialog, as on the original platform.
+    control->setAttribute(Qt::WA_TransparentForMouseEvents);
+    return control;
+}
+
+void DialogWidget::ConnectNotifications(QWidget* control) {
+    if (auto* button = qobject_cast<QAbstractButton*>(control)) {
+        connect(button, &QAbstractButton::clicked, this,
+                [control] { NotifyParent(control, BN_CLICKED); });
+    } else if (auto* edit = qobject_cast<QLineEdit*>(control)) {
+        // Typing notifies here; a change through WM_SETTEXT notifies from SetControlText.
+        connect(edit, &QLineEdit::textEdited, this,
+                [control] { NotifyParent(control, EN_CHANGE); });
+    }
+}
+
+LRESULT DialogWidget::Send(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessage(Handle(), message, wParam, lParam);
+}
+
+void DialogWidget::Invalidate(const QRect& rect, bool bErase) {
+    QRect r = rect.intersected(this->rect());
+    if (r.isEmpty())
+        return;
+    if (bErase)
+        m_erase += r;
+    else
+        m_keep += r;
+    update(r);
+}
+
+void DialogWidget::paintEvent(QPaintEvent* event) {
+    // Everything to be repainted is erased except what was invalidated without erasing only.
+    QRegion region = event->region();
+    QRegion erase = region - (m_keep - m_erase);
+    m_keep -= region;
+    m_erase -= region;
+    if (!erase.isEmpty()) {
+        QPainter painter(this);
+        painter.setClipRegion(erase);
+        painter.fillRect(rect(), palette().color(QPalette::Window));
+    }
+    m_paintRegion = region;
+    m_inPaint = true;
+    Send(WM_PAINT);
+    m_inPaint = false;
+    m_paintRegion = QRegion();
+}
+
+UINT_PTR DialogWidget::StartTimer(UINT_PTR nIDEvent, UINT nElapse) {
+    StopTimer(nIDEvent);
+    int qtId = startTimer((int)std::min<UINT>(nElapse, 0x7FFFFFFF), Qt::PreciseTimer);
+    if (qtId == 0)
+        return 0;
+    m_timers[qtId] = nIDEvent;
+    return nIDEvent;
+}
+
+bool DialogWidget::StopTimer(UINT_PTR nIDEvent) {
+    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
+        if (it->second == nIDEvent) {
+            killTimer(it->first);
+            m_timers.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
+void DialogWidget::timerEvent(QTimerEvent* event) {
+    auto it = m_timers.find(event->timerId());
+    if (it == m_timers.end()) {
+        QDialog::timerEvent(event);
+        return;
+    }
+    Send(WM_TIMER, it->second, 0);
+}
+
+void DialogWidget::mousePressEvent(QMouseEvent* event) {
+    QPoint pos = event->position().toPoint();
+    // A press that a control passed on is not a press on the dialog.
+    if (childAt(pos)) {
+        QDialog::mousePressEvent(event);
+        return;
+    }
+    if (event->button() == Qt::LeftButton)
+        Send(WM_LBUTTONDOWN, KeyState(event), MAKELPARAM(pos.x(), pos.y()));
+    else if (event->button() == Qt::RightButton)
+        ShowSystemMenu(event->globalPosition().toPoint());
+}
+
+// The right press itself opens the system menu (above); the context menu event that Qt makes
+// of the same press must not open it again.
+void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
+    event->accept();
+}
+
+bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
+    Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() == Qt::Key_Space && mods == Qt::AltModifier) {
+        ShowSystemMenu(QCursor::pos());
+        return true;
+    }
+    if (mods != Qt::NoModifier)
+        return false;
+    switch (event->key()) {
+    case Qt::Key_Escape:
+        Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+        return true;
+    case Qt::Key_Return:
+    case Qt::Key_Enter: {
+        int nID = EnterCommandId();
+        QWidget* button = Control(nID);
+        if (button && !button->isEnabled())
+            return true;
+        Send(WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), (LPARAM)HandleFromWidget(button));
+        return true;
+    }
+    case Qt::Key_F1:
+        Send(WM_COMMAND, MAKEWPARAM(ID_HELP, 0), 0);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// A focused push button takes Enter; otherwise the default push button does, or IDOK.
+int DialogWidget::EnterCommandId() const {
+    QWidget* focus = focusWidget();
+    if (focus && IsPushButton(focus) && focus->parentWidget() == this)
+        return ControlId(focus);
+    for (QWidget* control : m_controls)
+        if (IsPushButton(control) && (StyleOf(control) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+            return ControlId(control);
+    return IDOK;
+}
+
+void DialogWidget::keyPressEvent(QKeyEvent* event) {
+    if (!HandleDialogKey(event))
+        QWidget::keyPressEvent(event);
+}
+
+bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress && watched->parent() == this)
+        return HandleDialogKey(static_cast<QKeyEvent*>(event));
+    return QDialog::eventFilter(watched, event);
+}
+
+void DialogWidget::closeEvent(QCloseEvent* event) {
+    // The close box asks; the dialog's own processing decides (WM_CLOSE becomes IDCANCEL).
+    event->ignore();
+    Send(WM_CLOSE);
+}
+
+void DialogWidget::reject() {
+    Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+}
+
+void DialogWidget::ResetSystemMenu() {
+    delete m_sysMenu;
+    m_sysMenu = new QMenu(this);
+    m_sysMenuObject = std::make_unique<CMenu>();
+    m_sysMenuObject->m_hMenu = reinterpret_cast<HMENU>(m_sysMenu);
+    m_sysMenuObject->AppendMenu(MF_STRING, SC_MINIMIZE, "Mi&nimize");
+    m_sysMenuObject->AppendMenu(MF_STRING, SC_CLOSE, "&Close");
+    connect(m_sysMenu, &QMenu::triggered, this,
+            [this](QAction* action) { Send(WM_SYSCOMMAND, action->data().toUInt(), 0); });
+}
+
+CMenu* DialogWidget::SystemMenu(bool bRevert) {
+    if (bRevert) {
+        ResetSystemMenu();
+        return nullptr;
+    }
+    return m_sysMenuObject.get();
+}
+
+void DialogWidget::ShowSystemMenu(const QPoint& globalPos) {
+    m_sysMenu->popup(globalPos);
+}
+
+HICON DialogWidget::SetIcon(HICON hIcon, bool bBig) {
+    HICON& slot = bBig ? m_bigIcon : m_smallIcon;
+    HICON previous = slot;
+    slot = hIcon;
+    QIcon icon = IconFromHandle(m_bigIcon);
+    for (const QSize& size : IconFromHandle(m_smallIcon).availableSizes())
+        icon.addPixmap(IconFromHandle(m_smallIcon).pixmap(size));
+    setWindowIcon(icon);
+    return previous;
+}
+
+void DialogWidget::FocusFirstTabStop() {
+    for (QWidget* control : m_controls) {
+        if ((StyleOf(control) & WS_TABSTOP) && control->isVisibleTo(this) && control->isEnabled()) {
+            control->setFocus(Qt::TabFocusReason);
+            return;
+        }
+    }
+}
+
+LRESULT DialogWidget::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+        return Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_CLOSE:
+            return Send(WM_CLOSE);
+        case SC_MINIMIZE:
+            showMinimized();
+            return 0;
+        case SC_RESTORE:
+            showNormal();
+            return 0;
+        }
+        return 0;
+    case WM_SETICON:
+        return (LRESULT)SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG);
+    case WM_ICONERASEBKGND: {
+        gdi::DeviceContext* dc = gdi::AsDC(reinterpret_cast<HDC>(wParam));
+        if (dc && dc->painter)
+            dc->painter->fillRect(rect(), palette().color(QPalette::Window));
+        return TRUE;
+    }
+    default:
+        return CommonWindowProc(this, message, wParam, lParam);
+    }
+}
+
+} // namespace ui

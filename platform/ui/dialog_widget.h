@@ -1,0 +1,73 @@
+// The Qt dialog behind a CDialog: built from a template, it turns Qt's events into the
+// window messages of the original platform.
+#pragma once
+
+#include "ui_internal.h"
+
+#include <QDialog>
+#include <QRegion>
+
+#include <map>
+#include <memory>
+#include <vector>
+
+class QMenu;
+
+namespace ui {
+
+class DialogWidget : public QDialog {
+public:
+    DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent);
+    ~DialogWidget() override;
+
+    HWND Handle() { return HandleFromWidget(this); }
+    QWidget* Control(int nID) const;
+    const std::vector<QWidget*>& Controls() const { return m_controls; }
+
+    void Invalidate(const QRect& rect, bool bErase);
+    UINT_PTR StartTimer(UINT_PTR nIDEvent, UINT nElapse);
+    bool StopTimer(UINT_PTR nIDEvent);
+    CMenu* SystemMenu(bool bRevert);
+    void ShowSystemMenu(const QPoint& globalPos);
+    HICON SetIcon(HICON hIcon, bool bBig);
+    void FocusFirstTabStop();
+
+    bool InPaint() const { return m_inPaint; }
+    const QRegion& PaintRegion() const { return m_paintRegion; }
+
+    LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+    void timerEvent(QTimerEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void contextMenuEvent(QContextMenuEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    void reject() override;
+
+private:
+    QWidget* CreateControl(const DialogItemTemplate& item);
+    QWidget* CreateButton(const DialogItemTemplate& item);
+    QWidget* CreateStatic(const DialogItemTemplate& item);
+    void ConnectNotifications(QWidget* control);
+    void ResetSystemMenu();
+    bool HandleDialogKey(QKeyEvent* event);
+    int EnterCommandId() const;
+    LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+
+    std::vector<QWidget*> m_controls; // template (tab) order
+    std::vector<DWORD> m_styles;
+    std::map<int, UINT_PTR> m_timers; // Qt timer id -> the window's timer id
+    QRegion m_erase;
+    QRegion m_keep;
+    QRegion m_paintRegion;
+    bool m_inPaint = false;
+    QMenu* m_sysMenu = nullptr;
+    std::unique_ptr<CMenu> m_sysMenuObject;
+    HICON m_bigIcon = nullptr;
+    HICON m_smallIcon = nullptr;
+};
+
+} // namespace ui

@@ -1,0 +1,56 @@
+#include "afxwin.h"
+#include "dialog_widget.h"
+
+#include "gdi_internal.h"
+
+#include <QPainter>
+
+// A paint context wraps a painter on the window; it paints only during the window's
+// WM_PAINT, clipped to the region being repainted.
+HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint) {
+    ui::DialogWidget* dialog = ui::AsDialog(hWnd);
+    QPainter* painter = nullptr;
+    QRect bounds;
+    if (dialog && dialog->InPaint()) {
+        painter = new QPainter(dialog);
+        bounds = dialog->PaintRegion().boundingRect();
+    }
+    HDC hdc = CreatePainterDC(painter);
+    if (!hdc)
+        delete painter;
+    if (lpPaint) {
+        lpPaint->hdc = hdc;
+        lpPaint->fErase = FALSE; // the window erased what needed it before WM_PAINT
+        SetRect(&lpPaint->rcPaint, bounds.left(), bounds.top(), bounds.left() + bounds.width(),
+                bounds.top() + bounds.height());
+    }
+    return hdc;
+}
+
+BOOL EndPaint(HWND, const PAINTSTRUCT* lpPaint) {
+    gdi::DeviceContext* dc = lpPaint ? gdi::AsDC(lpPaint->hdc) : nullptr;
+    if (!dc || dc->dcKind != gdi::DcKind::Painter)
+        return FALSE;
+    QPainter* painter = dc->painter;
+    DeleteDC(lpPaint->hdc);
+    delete painter;
+    return TRUE;
+}
+
+CPaintDC::CPaintDC(CWnd* pWnd) : m_ps{}, m_hWnd(pWnd ? pWnd->GetSafeHwnd() : nullptr) {
+    Attach(::BeginPaint(m_hWnd, &m_ps));
+}
+
+CPaintDC::~CPaintDC() {
+    ::EndPaint(m_hWnd, &m_ps);
+    Detach(); // EndPaint released the context
+}
+
+BOOL DrawIcon(HDC hDC, int x, int y, HICON hIcon) {
+    gdi::DeviceContext* dc = gdi::AsDC(hDC);
+    if (!dc || !dc->painter || !hIcon)
+        return FALSE;
+    int size = GetSystemMetrics(SM_CXICON);
+    dc->painter->drawPixmap(x, y, ui::IconFromHandle(hIcon).pixmap(size, size));
+    return TRUE;
+}

@@ -1,0 +1,82 @@
+#include "ui_internal.h"
+
+#include "resources.h"
+
+#include <QPixmap>
+
+#include <algorithm>
+#include <cstring>
+#include <map>
+
+namespace {
+
+// The object behind an HICON: the icon group it was loaded from. Pixmaps are made when
+// drawn, so nothing of Qt outlives the application.
+struct IconObject {
+    const IconGroup* group;
+};
+
+struct ResourceModule {
+    int unused;
+};
+
+ResourceModule g_module;
+
+IconObject* AsIcon(HICON hIcon) {
+    return reinterpret_cast<IconObject*>(hIcon);
+}
+
+} // namespace
+
+HINSTANCE AfxGetResourceHandle() {
+    return reinterpret_cast<HINSTANCE>(&g_module);
+}
+
+HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName) {
+    if (!hInstance || !IS_INTRESOURCE(lpIconName))
+        return nullptr;
+    UINT nID = (UINT)(uintptr_t)lpIconName;
+    const IconGroup* group = ResFindIconGroup(nID);
+    if (!group)
+        return nullptr;
+    static std::map<UINT, IconObject> s_icons;
+    IconObject& icon = s_icons.try_emplace(nID, IconObject{group}).first->second;
+    return reinterpret_cast<HICON>(&icon);
+}
+
+int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax) {
+    LPCTSTR text = hInstance ? ResFindString(uID) : nullptr;
+    if (!text || !lpBuffer || cchBufferMax <= 0)
+        return 0;
+    size_t n = std::min(strlen(text), (size_t)cchBufferMax - 1);
+    memcpy(lpBuffer, text, n);
+    lpBuffer[n] = '\0';
+    return (int)n;
+}
+
+int GetSystemMetrics(int nIndex) {
+    switch (nIndex) {
+    case SM_CXICON:
+    case SM_CYICON:
+        return 32;
+    case SM_CXSMICON:
+    case SM_CYSMICON:
+        return 16;
+    default:
+        return 0;
+    }
+}
+
+namespace ui {
+
+QIcon IconFromHandle(HICON hIcon) {
+    QIcon icon;
+    IconObject* object = AsIcon(hIcon);
+    if (!object)
+        return icon;
+    for (int i = 0; i < object->group->nImages; ++i)
+        icon.addPixmap(QPixmap(object->group->pImages[i].xpm));
+    return icon;
+}
+
+} // namespace ui

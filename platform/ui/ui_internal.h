@@ -1,0 +1,62 @@
+// What lies behind the window handles: Qt widgets. Private to the platform's window side and
+// to tests that look at what a window shows.
+#pragma once
+
+#include "afxwin.h"
+
+#include <QByteArray>
+#include <QFont>
+#include <QIcon>
+#include <QString>
+
+class QWidget;
+
+namespace ui {
+
+class DialogWidget;
+
+inline QWidget* WidgetFromHandle(HWND hWnd) {
+    return reinterpret_cast<QWidget*>(hWnd);
+}
+inline HWND HandleFromWidget(QWidget* widget) {
+    return reinterpret_cast<HWND>(widget);
+}
+DialogWidget* AsDialog(HWND hWnd);
+
+// Text crosses between the framework's 8-bit strings and Qt as UTF-8.
+inline QString FromAfx(LPCTSTR psz) {
+    return QString::fromUtf8(psz ? psz : "");
+}
+inline QByteArray ToAfx(const QString& s) {
+    return s.toUtf8();
+}
+// Copies at most cchMax - 1 bytes and a terminator, never splitting a character.
+int CopyText(const QString& text, LPTSTR lpBuffer, int cchMax);
+
+// The control id a dialog gave a control; IDC_STATIC (-1) for the unnamed ones.
+int ControlId(const QWidget* widget);
+void SetControlId(QWidget* widget, int nID);
+
+// The window's own reaction to a message that no message map handled.
+LRESULT DefaultWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+// What every kind of window does with text and check messages.
+LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lParam);
+// A control's WM_COMMAND notification to its dialog.
+void NotifyParent(QWidget* control, UINT nCode);
+
+QString ControlText(const QWidget* widget);
+void SetControlText(QWidget* widget, const QString& text);
+// What a static shows of its text: "&x" underlines x, "&&" is one ampersand.
+QString StripMnemonics(const QString& text);
+
+QIcon IconFromHandle(HICON hIcon);
+
+// The font that a template's controls are shown in.
+QFont ControlFont(const DialogTemplate& dlgTemplate);
+// A template rectangle in dialog units, in pixels.
+QRect DialogRectToPixels(short x, short y, short cx, short cy);
+
+// Forgets the objects attached to a widget when it is destroyed.
+void TrackWidget(QWidget* widget);
+
+} // namespace ui

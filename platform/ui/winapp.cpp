@@ -1,0 +1,166 @@
+#include "ui_internal.h"
+
+#include <QApplication>
+#include <QSettings>
+#include <QStandardPaths>
+
+#include <climits>
+#include <cstring>
+#include <memory>
+#include <unistd.h>
+
+IMPLEMENT_DYNAMIC(CWinApp, CObject)
+
+BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
+END_MESSAGE_MAP()
+
+namespace {
+
+CWinApp* g_pApp = nullptr;
+
+// The executable's file name without folder and extension, as the framework names an
+// application that was given no name.
+std::string ExecutableBaseName() {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
+    if (n <= 0)
+        return "app";
+    std::string path(buf, (size_t)n);
+    std::string name = path.substr(path.rfind('/') + 1);
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+QString SettingsKey(LPCTSTR lpszSection, LPCTSTR lpszEntry) {
+    return ui::FromAfx(lpszSection) + QLatin1Char('/') + ui::FromAfx(lpszEntry);
+}
+
+} // namespace
+
+CWinApp* AfxGetApp() {
+    return g_pApp;
+}
+
+void AfxEnableControlContainer() {}
+
+CWinApp::CWinApp(LPCTSTR lpszAppName)
+    : m_pMainWnd(nullptr), m_pszAppName(nullptr), m_pszRegistryKey(nullptr),
+      m_pszProfileName(nullptr), m_msgCur{} {
+    if (lpszAppName) {
+        m_strAppName = lpszAppName;
+        m_pszAppName = m_strAppName.c_str();
+    }
+    g_pApp = this;
+}
+
+CWinApp::~CWinApp() {
+    if (g_pApp == this)
+        g_pApp = nullptr;
+}
+
+void CWinApp::SetCurrentHandles() {
+    if (!m_pszAppName) {
+        m_strAppName = ExecutableBaseName();
+        m_pszAppName = m_strAppName.c_str();
+    }
+}
+
+BOOL CWinApp::InitApplication() {
+    return TRUE;
+}
+
+BOOL CWinApp::InitInstance() {
+    return TRUE;
+}
+
+int CWinApp::Run() {
+    int nResult = QApplication::exec();
+    m_msgCur.wParam = (WPARAM)nResult;
+    return ExitInstance();
+}
+
+// The framework answers with the wParam of the thread's current message. Only a quit ends
+// the loop with a meaningful one; an application whose InitInstance returned FALSE never
+// ran that loop, so its exit code is 0.
+int CWinApp::ExitInstance() {
+    return (int)m_msgCur.wParam;
+}
+
+BOOL CWinApp::Enable3dControls() {
+    return TRUE;
+}
+
+void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey) {
+    SetCurrentHandles();
+    m_strRegistryKey = lpszRegistryKey ? lpszRegistryKey : "";
+    m_pszRegistryKey = m_strRegistryKey.c_str();
+    m_strProfileName = m_pszAppName;
+    m_pszProfileName = m_strProfileName.c_str();
+}
+
+// QSettings fixes its default folders at first use; building the path here instead follows
+// XDG_CONFIG_HOME as it is at each access.
+std::string CWinApp::GetProfilePath() const {
+    QString folder = QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation);
+    if (folder.isEmpty())
+        return {};
+    QString path = folder + QLatin1Char('/');
+    if (m_pszRegistryKey && *m_pszRegistryKey)
+        path += ui::FromAfx(m_pszRegistryKey) + QLatin1Char('/');
+    path +=
+        ui::FromAfx(m_pszProfileName ? m_pszProfileName : (m_pszAppName ? m_pszAppName : "app"));
+    return ui::ToAfx(path + QStringLiteral(".conf")).toStdString();
+}
+
+CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault) {
+    CString strDefault(lpszDefault);
+    std::string path = GetProfilePath();
+    if (path.empty() || !lpszSection || !lpszEntry)
+        return strDefault;
+    QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+    QVariant value = settings.value(SettingsKey(lpszSection, lpszEntry));
+    // Only a plain string is a value this program wrote; anything else, or a file that could
+    // not be read or parsed, gives the default.
+    if (settings.status() != QSettings::NoError || value.typeId() != QMetaType::QString)
+        return strDefault;
+    return CString(ui::ToAfx(value.toString()).toStdString());
+}
+
+// QSettings writes through a temporary file that replaces the old one, so a failed write
+// leaves the previous store whole.
+BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue) {
+    std::string path = GetProfilePath();
+    if (path.empty() || !lpszSection)
+        return FALSE;
+    QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+    if (!lpszEntry)
+        settings.remove(ui::FromAfx(lpszSection));
+    else if (!lpszValue)
+        settings.remove(SettingsKey(lpszSection, lpszEntry));
+    else
+        settings.setValue(SettingsKey(lpszSection, lpszEntry), ui::FromAfx(lpszValue));
+    settings.sync();
+    return settings.status() != QSettings::AccessError;
+}
+
+HICON CWinApp::LoadIcon(UINT nIDResource) const {
+    return ::LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(nIDResource));
+}
+
+// There is no help file; the command is accepted and nothing opens.
+void CWinApp::OnHelp() {}
+
+int AfxWinMain(int argc, char** argv) {
+    static int s_argc;
+    s_argc = argc;
+    std::unique_ptr<QApplication> application;
+    if (!QCoreApplication::instance())
+        application = std::make_unique<QApplication>(s_argc, argv);
+    CWinApp* pApp = AfxGetApp();
+    if (!pApp)
+        return -1;
+    pApp->SetCurrentHandles();
+    if (!pApp->InitApplication() || !pApp->InitInstance())
+        return pApp->ExitInstance();
+    return pApp->Run();
+}

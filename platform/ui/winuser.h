@@ -1,0 +1,98 @@
+// The window manager's messages, constants, handles and free functions, as far as the viewer
+// and its About box use them.
+#pragma once
+
+#include "gdi.h"
+#include "winres.h"
+
+DECLARE_HANDLE(HWND);
+DECLARE_HANDLE(HMENU);
+DECLARE_HANDLE(HINSTANCE);
+typedef HICON HCURSOR;
+
+#define LOWORD(l) ((WORD)(((DWORD)(l)) & 0xffff))
+#define HIWORD(l) ((WORD)((((DWORD)(l)) >> 16) & 0xffff))
+#define MAKEWPARAM(l, h) ((WPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
+#define MAKELPARAM(l, h) ((LPARAM)(DWORD)(((WORD)(l)) | (((DWORD)(WORD)(h)) << 16)))
+#define MAKEINTRESOURCE(i) ((LPCTSTR)(uintptr_t)((WORD)(i)))
+#define IS_INTRESOURCE(p) ((((uintptr_t)(p)) >> 16) == 0)
+
+// Messages.
+#define WM_NULL 0x0000
+#define WM_PAINT 0x000F
+#define WM_CLOSE 0x0010
+#define WM_SETTEXT 0x000C
+#define WM_GETTEXT 0x000D
+#define WM_GETTEXTLENGTH 0x000E
+#define WM_ICONERASEBKGND 0x0027
+#define WM_QUERYDRAGICON 0x0037
+#define WM_SETICON 0x0080
+#define WM_INITDIALOG 0x0110
+#define WM_COMMAND 0x0111
+#define WM_SYSCOMMAND 0x0112
+#define WM_TIMER 0x0113
+#define WM_LBUTTONDOWN 0x0201
+#define BM_GETCHECK 0x00F0
+#define BM_SETCHECK 0x00F1
+
+// Notification codes of WM_COMMAND.
+#define BN_CLICKED 0
+#define EN_CHANGE 0x0300
+
+#define BST_UNCHECKED 0x0000
+#define BST_CHECKED 0x0001
+#define BST_INDETERMINATE 0x0002
+
+#define ICON_SMALL 0
+#define ICON_BIG 1
+
+// Mouse key states of WM_LBUTTONDOWN.
+#define MK_LBUTTON 0x0001
+#define MK_RBUTTON 0x0002
+#define MK_SHIFT 0x0004
+#define MK_CONTROL 0x0008
+
+// System commands.
+#define SC_MINIMIZE 0xF020
+#define SC_CLOSE 0xF060
+#define SC_RESTORE 0xF120
+
+// Menu item flags.
+#define MF_STRING 0x00000000L
+#define MF_GRAYED 0x00000001L
+#define MF_DISABLED 0x00000002L
+#define MF_SEPARATOR 0x00000800L
+
+// Command ids.
+#define IDOK 1
+#define IDCANCEL 2
+#define ID_HELP 0xE146
+
+#define SM_CXICON 11
+#define SM_CYICON 12
+#define SM_CXSMICON 49
+#define SM_CYSMICON 50
+
+typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+
+struct PAINTSTRUCT {
+    HDC hdc;
+    BOOL fErase;
+    RECT rcPaint;
+};
+
+// Delivers a message to a window: through the message map of the object attached to it, or
+// straight to the default processing of its kind.
+LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
+
+// Painting is possible only while the window handles WM_PAINT; outside it the context
+// draws nothing.
+HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint);
+BOOL EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
+BOOL DrawIcon(HDC hDC, int x, int y, HICON hIcon);
+int GetSystemMetrics(int nIndex);
+
+HINSTANCE AfxGetResourceHandle();
+// Icons are shared: a second load returns the same handle, and nothing is freed.
+HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName);
+int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax);

@@ -1,0 +1,441 @@
+#include "dialog_widget.h"
+
+#include <QAbstractButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QWidget>
+
+#include <cstring>
+#include <memory>
+#include <unordered_map>
+
+namespace {
+
+struct CurrentMessage {
+    UINT message = WM_NULL;
+    WPARAM wParam = 0;
+    LPARAM lParam = 0;
+};
+
+CurrentMessage g_current;
+
+std::unordered_map<HWND, CWnd*>& PermanentMap() {
+    static std::unordered_map<HWND, CWnd*> map;
+    return map;
+}
+
+std::unordered_map<HWND, std::unique_ptr<CWnd>>& TemporaryMap() {
+    static std::unordered_map<HWND, std::unique_ptr<CWnd>> map;
+    return map;
+}
+
+QPoint TopLeftOnScreen(const QWidget* widget) {
+    return widget->mapToGlobal(QPoint(0, 0));
+}
+
+} // namespace
+
+namespace ui {
+
+void TrackWidget(QWidget* widget) {
+    static const char* kTracked = "afxTracked";
+    if (widget->property(kTracked).toBool())
+        return;
+    widget->setProperty(kTracked, true);
+    HWND hWnd = HandleFromWidget(widget);
+    QObject::connect(widget, &QObject::destroyed, [hWnd] {
+        auto& permanent = PermanentMap();
+        auto it = permanent.find(hWnd);
+        if (it != permanent.end()) {
+            CWnd* pWnd = it->second;
+            pWnd->m_hWnd = nullptr;
+            permanent.erase(it);
+            if (AfxGetApp() && AfxGetApp()->m_pMainWnd == pWnd)
+                AfxGetApp()->m_pMainWnd = nullptr;
+        }
+        TemporaryMap().erase(hWnd);
+    });
+}
+
+DialogWidget* AsDialog(HWND hWnd) {
+    return dynamic_cast<DialogWidget*>(WidgetFromHandle(hWnd));
+}
+
+int ControlId(const QWidget* widget) {
+    QVariant id = widget ? widget->property("afxId") : QVariant();
+    return id.isValid() ? id.toInt() : 0;
+}
+
+void SetControlId(QWidget* widget, int nID) {
+    widget->setProperty("afxId", nID);
+}
+
+int CopyText(const QString& text, LPTSTR lpBuffer, int cchMax) {
+    if (!lpBuffer || cchMax <= 0)
+        return 0;
+    QByteArray bytes = ToAfx(text);
+    qsizetype n = std::min<qsizetype>(bytes.size(), cchMax - 1);
+    while (n > 0 && n < bytes.size() && ((unsigned char)bytes[n] & 0xC0) == 0x80)
+        --n;
+    memcpy(lpBuffer, bytes.constData(), (size_t)n);
+    lpBuffer[n] = '\0';
+    return (int)n;
+}
+
+QString StripMnemonics(const QString& text) {
+    QString shown;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (text[i] == u'&' && i + 1 < text.size())
+            ++i;
+        shown += text[i];
+    }
+    return shown;
+}
+
+QString ControlText(const QWidget* widget) {
+    if (auto* edit = qobject_cast<const QLineEdit*>(widget))
+        return edit->text();
+    if (auto* button = qobject_cast<const QAbstractButton*>(widget))
+        return button->text();
+    if (auto* group = qobject_cast<const QGroupBox*>(widget))
+        return group->title();
+    if (widget->isWindow())
+        return widget->windowTitle();
+    return widget->property("afxText").toString();
+}
+
+void SetControlText(QWidget* widget, const QString& text) {
+    if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
+        edit->setText(text);
+        NotifyParent(widget, EN_CHANGE);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(text);
+    } else if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+        group->setTitle(text);
+    } else if (widget->isWindow()) {
+        widget->setWindowTitle(text);
+    } else {
+        widget->setProperty("afxText", text);
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            label->setText((widget->property("afxStyle").toUInt() & SS_NOPREFIX)
+                               ? text
+                               : StripMnemonics(text));
+    }
+}
+
+void NotifyParent(QWidget* control, UINT nCode) {
+    QWidget* parent = control->parentWidget();
+    if (!parent)
+        return;
+    ::SendMessage(HandleFromWidget(parent), WM_COMMAND, MAKEWPARAM(ControlId(control), nCode),
+                  (LPARAM)HandleFromWidget(control));
+}
+
+LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* button = qobject_cast<QAbstractButton*>(widget);
+    switch (message) {
+    case WM_SETTEXT:
+        SetControlText(widget, FromAfx(reinterpret_cast<LPCTSTR>(lParam)));
+        return TRUE;
+    case WM_GETTEXT:
+        return CopyText(ControlText(widget), reinterpret_cast<LPTSTR>(lParam), (int)wParam);
+    case WM_GETTEXTLENGTH:
+        return ToAfx(ControlText(widget)).size();
+    case BM_GETCHECK:
+        return button && button->isCheckable() && button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
+    case BM_SETCHECK:
+        if (button && button->isCheckable())
+            button->setChecked(wParam == BST_CHECKED);
+        return 0;
+    default:
+        return 0;
+    }
+}
+
+LRESULT DefaultWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (DialogWidget* dialog = AsDialog(hWnd))
+        return dialog->DefaultProc(message, wParam, lParam);
+    QWidget* widget = WidgetFromHandle(hWnd);
+    return widget ? CommonWindowProc(widget, message, wParam, lParam) : 0;
+}
+
+} // namespace ui
+
+using namespace ui;
+
+LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!hWnd)
+        return 0;
+    if (CWnd* pWnd = CWnd::FromHandlePermanent(hWnd))
+        return pWnd->WindowProc(message, wParam, lParam);
+    return DefaultWindowProc(hWnd, message, wParam, lParam);
+}
+
+// ---- CCmdTarget -------------------------------------------------------------------------
+
+const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
+    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, nullptr}};
+    static const AFX_MSGMAP map = {nullptr, entries};
+    return &map;
+}
+
+const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
+    return GetThisMessageMap();
+}
+
+BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
+    for (const AFX_MSGMAP* map = GetMessageMap(); map;
+         map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
+        for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->pfn; ++entry) {
+            if (entry->nMessage != message)
+                continue;
+            if (message == WM_COMMAND &&
+                (entry->nCode != HIWORD(wParam) || entry->nID != LOWORD(wParam)))
+                continue;
+            LRESULT result = entry->pfn(this, wParam, lParam);
+            if (pResult)
+                *pResult = result;
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+// ---- CWnd -------------------------------------------------------------------------------
+
+IMPLEMENT_DYNAMIC(CWnd, CObject)
+IMPLEMENT_DYNAMIC(CStatic, CWnd)
+IMPLEMENT_DYNAMIC(CEdit, CWnd)
+IMPLEMENT_DYNAMIC(CButton, CWnd)
+
+BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
+END_MESSAGE_MAP()
+
+CWnd::CWnd() : m_hWnd(nullptr) {}
+
+CWnd::~CWnd() {
+    Detach();
+}
+
+CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
+    auto it = PermanentMap().find(hWnd);
+    return it == PermanentMap().end() ? nullptr : it->second;
+}
+
+CWnd* CWnd::FromHandle(HWND hWnd) {
+    if (!hWnd)
+        return nullptr;
+    if (CWnd* pWnd = FromHandlePermanent(hWnd))
+        return pWnd;
+    auto& temporary = TemporaryMap();
+    auto it = temporary.find(hWnd);
+    if (it != temporary.end())
+        return it->second.get();
+    auto pWnd = std::make_unique<CWnd>();
+    pWnd->m_hWnd = hWnd;
+    TrackWidget(WidgetFromHandle(hWnd));
+    return temporary.emplace(hWnd, std::move(pWnd)).first->second.get();
+}
+
+BOOL CWnd::Attach(HWND hWndNew) {
+    if (!hWndNew || m_hWnd || FromHandlePermanent(hWndNew))
+        return FALSE;
+    m_hWnd = hWndNew;
+    PermanentMap()[hWndNew] = this;
+    TrackWidget(WidgetFromHandle(hWndNew));
+    return TRUE;
+}
+
+HWND CWnd::Detach() {
+    HWND hWnd = m_hWnd;
+    if (hWnd) {
+        auto it = PermanentMap().find(hWnd);
+        if (it != PermanentMap().end() && it->second == this)
+            PermanentMap().erase(it);
+    }
+    m_hWnd = nullptr;
+    return hWnd;
+}
+
+BOOL CWnd::SubclassWindow(HWND hWnd) {
+    return Attach(hWnd);
+}
+
+LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    return ::SendMessage(m_hWnd, message, wParam, lParam);
+}
+
+LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    CurrentMessage saved = g_current;
+    g_current = {message, wParam, lParam};
+    LRESULT result = 0;
+    if (message == WM_COMMAND) {
+        if (!OnCommand(wParam, lParam))
+            result = DefWindowProc(message, wParam, lParam);
+    } else if (!DispatchMessageMap(message, wParam, lParam, &result)) {
+        result = DefWindowProc(message, wParam, lParam);
+    }
+    g_current = saved;
+    return result;
+}
+
+LRESULT CWnd::DefWindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
+    return DefaultWindowProc(m_hWnd, message, wParam, lParam);
+}
+
+BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
+    return DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr);
+}
+
+BOOL CWnd::RouteCommandToApp(WPARAM wParam, LPARAM lParam) {
+    CWinApp* pApp = AfxGetApp();
+    return pApp && pApp->DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr);
+}
+
+LRESULT CWnd::Default() {
+    return DefWindowProc(g_current.message, g_current.wParam, g_current.lParam);
+}
+
+void CWnd::OnPaint() {
+    Default();
+}
+void CWnd::OnClose() {
+    Default();
+}
+void CWnd::OnTimer(UINT) {
+    Default();
+}
+void CWnd::OnSysCommand(UINT, LPARAM) {
+    Default();
+}
+void CWnd::OnLButtonDown(UINT, CPoint) {
+    Default();
+}
+HCURSOR CWnd::OnQueryDragIcon() {
+    return reinterpret_cast<HCURSOR>(Default());
+}
+
+void CWnd::GetWindowRect(LPRECT lpRect) const {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    if (!lpRect)
+        return;
+    if (!widget) {
+        SetRectEmpty(lpRect);
+        return;
+    }
+    QRect frame = widget->isWindow() ? widget->frameGeometry()
+                                     : QRect(TopLeftOnScreen(widget), widget->size());
+    SetRect(lpRect, frame.left(), frame.top(), frame.left() + frame.width(),
+            frame.top() + frame.height());
+}
+
+void CWnd::GetClientRect(LPRECT lpRect) const {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    if (lpRect)
+        SetRect(lpRect, 0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0);
+}
+
+void CWnd::ScreenToClient(LPPOINT lpPoint) const {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    if (!widget || !lpPoint)
+        return;
+    QPoint origin = TopLeftOnScreen(widget);
+    lpPoint->x -= origin.x();
+    lpPoint->y -= origin.y();
+}
+
+void CWnd::ScreenToClient(LPRECT lpRect) const {
+    if (!lpRect)
+        return;
+    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->left));
+    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->right));
+}
+
+void CWnd::ClientToScreen(LPPOINT lpPoint) const {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    if (!widget || !lpPoint)
+        return;
+    QPoint origin = TopLeftOnScreen(widget);
+    lpPoint->x += origin.x();
+    lpPoint->y += origin.y();
+}
+
+void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    if (!widget)
+        return;
+    QRect rect = lpRect ? QRect(QPoint(lpRect->left, lpRect->top),
+                                QPoint(lpRect->right - 1, lpRect->bottom - 1))
+                        : widget->rect();
+    if (DialogWidget* dialog = AsDialog(m_hWnd))
+        dialog->Invalidate(rect, bErase != FALSE);
+    else
+        widget->update(rect);
+}
+
+UINT_PTR CWnd::SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC) {
+    DialogWidget* dialog = AsDialog(m_hWnd);
+    return dialog ? dialog->StartTimer(nIDEvent, nElapse) : 0;
+}
+
+BOOL CWnd::KillTimer(UINT_PTR nIDEvent) {
+    DialogWidget* dialog = AsDialog(m_hWnd);
+    return dialog && dialog->StopTimer(nIDEvent);
+}
+
+CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
+    DialogWidget* dialog = AsDialog(m_hWnd);
+    return dialog ? dialog->SystemMenu(bRevert != FALSE) : nullptr;
+}
+
+BOOL CWnd::IsIconic() const {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    return widget && widget->isMinimized();
+}
+
+CWnd* CWnd::GetDlgItem(int nID) const {
+    DialogWidget* dialog = AsDialog(m_hWnd);
+    QWidget* control = dialog ? dialog->Control(nID) : nullptr;
+    return control ? FromHandle(HandleFromWidget(control)) : nullptr;
+}
+
+int CWnd::GetDlgCtrlID() const {
+    return ControlId(WidgetFromHandle(m_hWnd));
+}
+
+CWnd* CWnd::GetParent() const {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    return widget && widget->parentWidget() ? FromHandle(HandleFromWidget(widget->parentWidget()))
+                                            : nullptr;
+}
+
+int CWnd::GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const {
+    return (int)::SendMessage(m_hWnd, WM_GETTEXT, (WPARAM)nMaxCount, (LPARAM)lpszStringBuf);
+}
+
+void CWnd::GetWindowText(CString& rString) const {
+    QWidget* widget = WidgetFromHandle(m_hWnd);
+    rString = widget ? CString(ToAfx(ControlText(widget)).toStdString()) : CString();
+}
+
+int CWnd::GetWindowTextLength() const {
+    return (int)::SendMessage(m_hWnd, WM_GETTEXTLENGTH, 0, 0);
+}
+
+void CWnd::SetWindowText(LPCTSTR lpszString) {
+    ::SendMessage(m_hWnd, WM_SETTEXT, 0, (LPARAM)(lpszString ? lpszString : ""));
+}
+
+HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
+    return reinterpret_cast<HICON>(
+        SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, (LPARAM)hIcon));
+}
+
+int CButton::GetCheck() const {
+    return (int)::SendMessage(m_hWnd, BM_GETCHECK, 0, 0);
+}
+
+void CButton::SetCheck(int nCheck) {
+    ::SendMessage(m_hWnd, BM_SETCHECK, (WPARAM)nCheck, 0);
+}

@@ -1,0 +1,63 @@
+// What the GUI tests share: a fresh settings store and art folder per test, a writer of small
+// 8-bit BMP sheets, a counter of file opens, and a way to run the real viewer application
+// with a test body inside its modal loop.
+#pragma once
+
+#include "ui_internal.h"
+#include "viewer_dlg.h"
+
+#include <QTemporaryDir>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+// Writes an 8-bit bottom-up BMP of width x height pixels, every pixel nIndex, whose colour
+// table maps index i to (i, 255 - i, i / 2).
+void WriteSheet(const std::string& path, int width, int height, int nIndex);
+
+// Counts the opens of one file through inotify, so that a test can see how often a sheet
+// was read.
+class OpenCounter {
+public:
+    explicit OpenCounter(const std::string& folder);
+    ~OpenCounter();
+    // Opens of that name in the folder since the last call.
+    int Take(const std::string& name);
+
+private:
+    void Drain();
+    int m_fd;
+    std::vector<std::string> m_opened;
+};
+
+class GuiTest : public ::testing::Test {
+protected:
+    void SetUp() override;
+    void TearDown() override;
+
+    std::string ConfigHome() const { return m_config.path().toStdString(); }
+    std::string ArtFolder() const { return m_art.path().toStdString(); }
+    std::string SettingsFile() const;
+    // Writes the settings file as the program would find it on start.
+    void StoreFolderSetting(const std::string& folder);
+    std::string StoredFolder() const;
+
+    // Runs the application; body runs once the viewer is shown, and the viewer is closed
+    // with Escape after it unless the body closed it. Returns the application's exit code.
+    int RunViewer(const std::function<void(CViewerDlg&, QWidget&)>& body);
+
+    static QWidget* Item(CWnd& dlg, int nID);
+    static std::string Text(QWidget* control);
+
+private:
+    QTemporaryDir m_config;
+    QTemporaryDir m_art;
+};
+
+// Runs fn from the event loop that is running now (a modal dialog's), once it is idle.
+void Later(const std::function<void()>& fn);
+// Runs fn from the event loop once a modal window with that title is shown.
+void WhenModal(const QString& title, const std::function<void(QWidget&)>& fn);

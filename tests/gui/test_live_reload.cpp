@@ -1,0 +1,114 @@
+// The shown sheet is re-read when the artist saves it, whichever way the editor saves.
+#include "gui_support.h"
+
+#include <QAbstractButton>
+#include <QFile>
+#include <QScreen>
+#include <QTest>
+#include <QThread>
+
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+// A point inside the row strip (the strip frame is 90..489 x 133..197, the strip centred).
+constexpr int kStripX = 157, kStripY = 161;
+
+QRgb SheetColour(int nIndex) { return qRgb(nIndex, 255 - nIndex, nIndex / 2); }
+
+QRgb StripPixel(QWidget& window) {
+    return window.screen()->grabWindow(window.winId()).toImage().pixel(kStripX, kStripY);
+}
+
+bool StripShowsWithin(QWidget& window, int nIndex, int ms) {
+    return QTest::qWaitFor([&] { return StripPixel(window) == SheetColour(nIndex); }, ms);
+}
+
+std::vector<char> SheetBytes(const std::string& scratch, int nIndex) {
+    WriteSheet(scratch, 384, 480, nIndex);
+    std::ifstream in(scratch, std::ios::binary);
+    return std::vector<char>(std::istreambuf_iterator<char>(in), {});
+}
+
+bool IsChecked(QWidget* button) { return qobject_cast<QAbstractButton*>(button)->isChecked(); }
+
+class LiveReload : public GuiTest {
+protected:
+    void SetUp() override {
+        GuiTest::SetUp();
+        StoreFolderSetting(ArtFolder());
+        WriteSheet(Sheet(), 384, 480, 10);
+    }
+    std::string Sheet() const { return ArtFolder() + "/attack00.bmp"; }
+};
+
+} // namespace
+
+TEST_F(LiveReload, EverySaveShowsWithinASecondAndNothingElseChanges) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        ASSERT_TRUE(StripShowsWithin(window, 10, 2000));
+        // State the artist has set, and a folder typed but not taken: none of it may move.
+        QTest::mouseClick(Item(dlg, IDC_SMEAR), Qt::LeftButton);
+        QTest::mouseClick(Item(dlg, IDC_FOLDER), Qt::LeftButton);
+        QTest::keyClick(Item(dlg, IDC_FOLDER), Qt::Key_A, Qt::ControlModifier);
+        QTest::keyClicks(Item(dlg, IDC_FOLDER), "/nowhere");
+
+        WriteSheet(Sheet(), 384, 480, 20); // rewritten in place
+        EXPECT_TRUE(StripShowsWithin(window, 20, 1000));
+
+        std::string fresh = ArtFolder() + "/attack00.bmp.saving";
+        WriteSheet(fresh, 384, 480, 30); // saved aside, then renamed over the sheet
+        ASSERT_EQ(std::rename(fresh.c_str(), Sheet().c_str()), 0);
+        EXPECT_TRUE(StripShowsWithin(window, 30, 1000));
+
+        ASSERT_EQ(std::remove(Sheet().c_str()), 0); // deleted, then written again
+        QTest::qWait(300);
+        EXPECT_EQ(StripPixel(window), SheetColour(30)); // the last good picture stays
+        WriteSheet(Sheet(), 384, 480, 40);
+        EXPECT_TRUE(StripShowsWithin(window, 40, 1000));
+
+        EXPECT_EQ(dlg.m_nRow, 0);
+        EXPECT_EQ(dlg.m_nMode, MODE_ATTACK);
+        EXPECT_TRUE(IsChecked(Item(dlg, IDC_SMEAR)));
+        EXPECT_TRUE(IsChecked(Item(dlg, IDC_LOOP_FRAMES)));
+        EXPECT_EQ(Text(Item(dlg, IDC_FOLDER)), "/nowhere");
+        EXPECT_EQ(Text(Item(dlg, IDC_INFO)),
+                  "This is the row at offset 0 of the file attack00.bmp");
+    });
+    EXPECT_EQ(StoredFolder(), ArtFolder());
+}
+
+TEST_F(LiveReload, ASheetSavedInPartialWritesEndsComplete) {
+    std::vector<char> bytes = SheetBytes(ArtFolder() + "/scratch.tmp", 50);
+    RunViewer([&](CViewerDlg&, QWidget& window) {
+        ASSERT_TRUE(StripShowsWithin(window, 10, 2000));
+        FILE* out = std::fopen(Sheet().c_str(), "wb");
+        ASSERT_NE(out, nullptr);
+        const size_t parts[] = {20, 1000, 60000, bytes.size()};
+        size_t written = 0;
+        for (size_t end : parts) {
+            std::fwrite(bytes.data() + written, 1, end - written, out);
+            std::fflush(out);
+            written = end;
+            QTest::qWait(250); // long enough for the viewer to read each part
+        }
+        std::fclose(out);
+        EXPECT_TRUE(StripShowsWithin(window, 50, 1000));
+    });
+}
+
+TEST_F(LiveReload, ChangesToOtherFilesReadNothing) {
+    RunViewer([&](CViewerDlg&, QWidget& window) {
+        ASSERT_TRUE(StripShowsWithin(window, 10, 2000));
+        OpenCounter opens(ArtFolder());
+        WriteSheet(ArtFolder() + "/attack01.bmp", 384, 480, 60);
+        WriteSheet(ArtFolder() + "/effects00.bmp", 256, 160, 61);
+        QTest::qWait(500);
+        EXPECT_EQ(opens.Take("attack00.bmp"), 0);
+        EXPECT_EQ(StripPixel(window), SheetColour(10));
+    });
+}

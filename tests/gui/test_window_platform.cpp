@@ -1,0 +1,257 @@
+// The window side of the platform under the dialogs: layout from templates, the control
+// font, the erase rule of invalidation, timers and clicks on the dialog.
+#include "gui_support.h"
+
+#include "viewer_app.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScreen>
+#include <QStyleOptionButton>
+#include <QTest>
+
+#include "about_dlg.h"
+#include "dialog_widget.h"
+#include "gdi_internal.h"
+#include "resources.h"
+
+namespace {
+
+RECT ClientRectOf(CWnd& dlg, int nID) {
+    RECT rc;
+    dlg.GetDlgItem(nID)->GetWindowRect(&rc);
+    dlg.ScreenToClient(&rc);
+    return rc;
+}
+
+// The width Qt gives a control's text: the contents area of a button, the whole label.
+int TextRoom(QWidget* control) {
+    QStyleOptionButton option;
+    option.initFrom(control);
+    if (auto* button = qobject_cast<QAbstractButton*>(control))
+        option.text = button->text();
+    if (qobject_cast<QRadioButton*>(control))
+        return control->style()
+            ->subElementRect(QStyle::SE_RadioButtonContents, &option, control)
+            .width();
+    if (qobject_cast<QCheckBox*>(control))
+        return control->style()
+            ->subElementRect(QStyle::SE_CheckBoxContents, &option, control)
+            .width();
+    if (qobject_cast<QPushButton*>(control))
+        return control->style()
+            ->subElementRect(QStyle::SE_PushButtonContents, &option, control)
+            .width();
+    if (qobject_cast<QGroupBox*>(control))
+        return control->width() - 16;
+    return control->contentsRect().width();
+}
+
+QString ShownText(QWidget* control) {
+    if (auto* label = qobject_cast<QLabel*>(control))
+        return label->text();
+    if (auto* group = qobject_cast<QGroupBox*>(control))
+        return group->title();
+    return qobject_cast<QAbstractButton*>(control)->text();
+}
+
+// A dialog on the viewer's template that records what reaches its message map.
+class ProbeDialog : public CDialog {
+public:
+    ProbeDialog() : CDialog(IDD_VIEWER) {}
+
+    int m_nTimerTicks = 0;
+    UINT m_nTimerId = 0;
+    std::vector<CPoint> m_clicks;
+    bool m_bPaintRed = false;
+
+    void PaintOnce() {
+        m_bPaintRed = true;
+        InvalidateRect(nullptr, FALSE);
+    }
+
+protected:
+    afx_msg void OnTimer(UINT nIDEvent) {
+        ++m_nTimerTicks;
+        m_nTimerId = nIDEvent;
+    }
+    afx_msg void OnLButtonDown(UINT, CPoint point) { m_clicks.push_back(point); }
+    afx_msg void OnPaint() {
+        PAINTSTRUCT ps;
+        BeginPaint(m_hWnd, &ps);
+        if (m_bPaintRed) {
+            auto* dc = gdi::AsDC(ps.hdc);
+            if (dc && dc->painter)
+                dc->painter->fillRect(QRect(0, 0, 609, 393), Qt::red);
+            m_bPaintRed = false;
+        }
+        EndPaint(m_hWnd, &ps);
+    }
+    DECLARE_MESSAGE_MAP()
+};
+
+BEGIN_MESSAGE_MAP(ProbeDialog, CDialog)
+ON_WM_TIMER()
+ON_WM_LBUTTONDOWN()
+ON_WM_PAINT()
+END_MESSAGE_MAP()
+
+QColor PixelOnScreen(QWidget& window, QPoint at) {
+    QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+    return shot.pixelColor(at);
+}
+
+} // namespace
+
+TEST_F(GuiTest, ControlsLandOnTheirTemplateRectanglesAndTheirTextsFit) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        EXPECT_EQ(window.size(), QSize(609, 393));
+        const struct {
+            int nID;
+            RECT rc;
+        } frames[] = {{IDC_ROW_FRAME, {90, 133, 489, 197}},
+                      {IDC_CLOSEUP_FRAME, {11, 133, 83, 197}},
+                      {IDC_STAGE_FRAME, {11, 215, 489, 382}}};
+        for (const auto& frame : frames) {
+            RECT rc = ClientRectOf(dlg, frame.nID);
+            EXPECT_TRUE(EqualRect(&rc, &frame.rc)) << frame.nID << ": " << rc.left << "," << rc.top
+                                                   << "," << rc.right << "," << rc.bottom;
+        }
+
+        const DialogTemplate* tmpl = ResFindDialog(IDD_VIEWER);
+        ASSERT_NE(tmpl, nullptr);
+        auto* dialog = ui::AsDialog(dlg.GetSafeHwnd());
+        ASSERT_EQ((int)dialog->Controls().size(), tmpl->nItems);
+        for (int i = 0; i < tmpl->nItems; ++i) {
+            const DialogItemTemplate& item = tmpl->pItems[i];
+            QWidget* control = dialog->Controls()[i];
+            RECT expected = {item.x, item.y, item.x + item.cx, item.y + item.cy};
+            dlg.MapDialogRect(&expected);
+            EXPECT_EQ(control->geometry(), QRect(QPoint(expected.left, expected.top),
+                                                 QPoint(expected.right - 1, expected.bottom - 1)))
+                << "item " << i;
+            EXPECT_EQ(control->isVisibleTo(&window), item.nID != IDCANCEL) << "item " << i;
+            EXPECT_TRUE(control->isEnabled()) << "item " << i;
+            if (!item.lpszText || !*item.lpszText || !control->isVisibleTo(&window))
+                continue;
+            QFontMetrics metrics(control->font());
+            EXPECT_LE(metrics.horizontalAdvance(ShownText(control)), TextRoom(control))
+                << item.lpszText;
+            EXPECT_LE(metrics.height(), control->height()) << item.lpszText;
+        }
+    });
+}
+
+TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
+    CViewerApp app;
+    CAboutDlg about;
+    Later([&] {
+        QWidget* window = ui::WidgetFromHandle(about.GetSafeHwnd());
+        ASSERT_NE(window, nullptr);
+        EXPECT_EQ(window->size(), QSize(326, 89));
+        for (QLabel* label : window->findChildren<QLabel*>()) {
+            if (label->text().isEmpty()) {
+                EXPECT_EQ(label->pixmap().size(), QSize(32, 32));
+                continue;
+            }
+            EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),
+                      label->contentsRect().width())
+                << label->text().toStdString();
+        }
+        QTest::mouseClick(Item(about, IDOK), Qt::LeftButton);
+    });
+    EXPECT_EQ(about.DoModal(), IDOK);
+    EXPECT_EQ(about.GetSafeHwnd(), nullptr);
+}
+
+TEST_F(GuiTest, InvalidatingWithoutErasingKeepsThePicture) {
+    CViewerApp app;
+    ProbeDialog probe;
+    Later([&] {
+        QWidget* window = ui::WidgetFromHandle(probe.GetSafeHwnd());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        probe.PaintOnce();
+        QTest::qWait(50);
+        ASSERT_EQ(PixelOnScreen(*window, QPoint(300, 205)), QColor(Qt::red));
+
+        RECT keep = {290, 200, 310, 210};
+        probe.InvalidateRect(&keep, FALSE);
+        RECT erase = {0, 385, 20, 393};
+        probe.InvalidateRect(&erase, TRUE);
+        QTest::qWait(50);
+        EXPECT_EQ(PixelOnScreen(*window, QPoint(300, 205)), QColor(Qt::red));
+        EXPECT_EQ(PixelOnScreen(*window, QPoint(5, 390)),
+                  window->palette().color(QPalette::Window));
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(probe.DoModal(), IDCANCEL);
+}
+
+TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
+    CViewerApp app;
+    ProbeDialog probe;
+    Later([&] {
+        QWidget* window = ui::WidgetFromHandle(probe.GetSafeHwnd());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        probe.SetTimer(7, 10, nullptr);
+        EXPECT_TRUE(QTest::qWaitFor([&] { return probe.m_nTimerTicks >= 3; }, 2000));
+        EXPECT_EQ(probe.m_nTimerId, 7u);
+
+        // Statics let clicks through to the dialog, in client coordinates.
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(200, 160));
+        QTest::mouseClick(window, Qt::LeftButton, {}, QPoint(600, 385));
+        ASSERT_EQ(probe.m_clicks.size(), 2u);
+        EXPECT_EQ(probe.m_clicks[0].x, 200);
+        EXPECT_EQ(probe.m_clicks[0].y, 160);
+        EXPECT_EQ(probe.m_clicks[1].x, 600);
+        // A click on a control is the control's.
+        QTest::mouseClick(Item(probe, IDC_NEXT_ROW), Qt::LeftButton);
+        EXPECT_EQ(probe.m_clicks.size(), 2u);
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(probe.DoModal(), IDCANCEL);
+    EXPECT_EQ(probe.GetSafeHwnd(), nullptr);
+}
+
+TEST(Resources, StringsIconAndVersionBlock) {
+    char text[64];
+    EXPECT_EQ(LoadString(AfxGetResourceHandle(), IDS_ABOUTBOX, text, sizeof(text)), 19);
+    EXPECT_STREQ(text, "&About kyrAttack...");
+    EXPECT_EQ(LoadString(AfxGetResourceHandle(), IDS_ABOUTBOX, text, 7), 6);
+    EXPECT_STREQ(text, "&About");
+    EXPECT_EQ(LoadString(AfxGetResourceHandle(), 999, text, sizeof(text)), 0);
+
+    HICON hIcon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(IDR_MAINFRAME));
+    ASSERT_NE(hIcon, nullptr);
+    QIcon icon = ui::IconFromHandle(hIcon);
+    QList<QSize> sizes = icon.availableSizes();
+    EXPECT_TRUE(sizes.contains(QSize(32, 32)));
+    EXPECT_TRUE(sizes.contains(QSize(16, 16)));
+    for (int size : {16, 32}) {
+        QImage image = icon.pixmap(size, size).toImage();
+        QSet<QRgb> colours;
+        for (int y = 0; y < size; ++y)
+            for (int x = 0; x < size; ++x)
+                colours.insert(image.pixel(x, y));
+        EXPECT_LE(colours.size(), 16) << size;
+    }
+
+    const VersionResource* version = ResFindVersion();
+    ASSERT_NE(version, nullptr);
+    EXPECT_EQ(version->fileVersion[0], 1);
+    EXPECT_EQ(version->fileVersion[3], 1);
+    EXPECT_STREQ(version->lpszBlock, "040904B0");
+    std::map<std::string, std::string> strings;
+    for (int i = 0; i < version->nStrings; ++i)
+        strings[version->pStrings[i].lpszName] = version->pStrings[i].lpszValue;
+    EXPECT_EQ(strings["FileVersion"], "1, 0, 0, 1");
+    EXPECT_EQ(strings["ProductVersion"], "1, 0, 0, 1");
+    EXPECT_EQ(strings["OriginalFilename"], "KYRATTACK.EXE");
+    EXPECT_EQ(strings["CompanyName"], "");
+}

@@ -1,0 +1,247 @@
+#include "viewer_dlg.h"
+
+#include "about_dlg.h"
+
+#include <QString>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <utility>
+
+namespace {
+
+constexpr LPCTSTR kPrefsSection = "Prefs";
+constexpr LPCTSTR kFolderEntry = "fileName";
+constexpr LPCTSTR kDefaultFolder = "c:\\Kyr\\art";
+constexpr UINT kAnimationTimer = 2;
+constexpr UINT kAnimationMs = 50;
+
+// Buffer sizes for the texts read back from the controls, terminator included.
+constexpr int kRowTextChars = 100;
+constexpr int kFolderTextChars = kMaxFolderChars + 1;
+constexpr int kSavedFolderChars = 999;
+
+CString ReadFolderSetting() {
+    CWinApp* pApp = AfxGetApp();
+    return pApp ? pApp->GetProfileString(kPrefsSection, kFolderEntry, kDefaultFolder)
+                : CString(kDefaultFolder);
+}
+
+void WriteFolderSetting(LPCTSTR lpszFolder) {
+    if (CWinApp* pApp = AfxGetApp())
+        pApp->WriteProfileString(kPrefsSection, kFolderEntry, lpszFolder);
+}
+
+} // namespace
+
+int RowNumberFromText(LPCTSTR lpszText) {
+    if (!lpszText)
+        return 0;
+    long long value = strtoll(lpszText, nullptr, 10); // saturates at the long long range
+    if (value > INT_MAX)
+        return INT_MAX;
+    if (value < INT_MIN)
+        return INT_MIN;
+    return (int)value;
+}
+
+BEGIN_MESSAGE_MAP(CViewerDlg, CDialog)
+ON_WM_SYSCOMMAND()
+ON_WM_PAINT()
+ON_WM_QUERYDRAGICON()
+ON_BN_CLICKED(IDC_RELOAD, &CViewerDlg::OnReload)
+ON_BN_CLICKED(IDC_PREV_ROW, &CViewerDlg::OnPrevRow)
+ON_BN_CLICKED(IDC_NEXT_ROW, &CViewerDlg::OnNextRow)
+ON_WM_TIMER()
+ON_WM_CLOSE()
+ON_WM_LBUTTONDOWN()
+ON_EN_CHANGE(IDC_ROW, &CViewerDlg::OnChangeRow)
+ON_BN_CLICKED(IDC_ATTACK_MODE, &CViewerDlg::OnAttackMode)
+ON_BN_CLICKED(IDC_EFFECTS_MODE, &CViewerDlg::OnEffectsMode)
+END_MESSAGE_MAP()
+
+CViewerDlg::CViewerDlg(CWnd* pParent)
+    : CDialog(IDD, pParent), m_nRow(0), m_rcRowStrip{}, m_rcRowFrame{}, m_rcStage{}, m_rcCloseUp{},
+      m_nThrowState(THROW_IDLE), m_nTicks(0), m_nMode(MODE_ATTACK), m_nPickedFrame(0),
+      m_dwThrowStart(0), m_bIgnoreRowChange(FALSE) {
+    m_hIcon = ::LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(IDR_MAINFRAME));
+}
+
+CViewerDlg::~CViewerDlg() = default;
+
+void SwapImages(CDIB& a, CDIB& b) {
+    std::swap(a.m_pBMI, b.m_pBMI);
+    std::swap(a.m_pBits, b.m_pBits);
+    std::swap(a.m_hBitmap, b.m_hBitmap);
+    std::swap(a.m_hDC, b.m_hDC);
+    std::swap(a.m_hOldBitmap, b.m_hOldBitmap);
+}
+
+void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, IDC_INFO, m_InfoLine);
+    DDX_Control(pDX, IDC_ROW, m_RowEdit);
+    DDX_Control(pDX, IDC_FPS_X2, m_FpsX2Check);
+    DDX_Control(pDX, IDC_SMEAR, m_SmearCheck);
+    DDX_Control(pDX, IDC_FAST_THROW, m_FastThrowCheck);
+    DDX_Control(pDX, IDC_CLOSEUP_FRAME, m_CloseUpFrame);
+    DDX_Control(pDX, IDC_STAGE_FRAME, m_StageFrame);
+    DDX_Control(pDX, IDC_ROW_FRAME, m_RowStripFrame);
+    DDX_Control(pDX, IDC_FOLDER, m_FolderEdit);
+    DDX_Control(pDX, IDC_LOOP_FRAMES, m_LoopFramesCheck);
+    DDX_Control(pDX, IDC_CONTINUOUSLY, m_ContinuouslyCheck);
+    DDX_Control(pDX, IDC_THROW_IN_ARC, m_ThrowInArcCheck);
+}
+
+BOOL CViewerDlg::OnInitDialog() {
+    CDialog::OnInitDialog();
+
+    if (CMenu* pSysMenu = GetSystemMenu(FALSE)) {
+        char szAbout[256];
+        if (LoadString(AfxGetResourceHandle(), IDS_ABOUTBOX, szAbout, sizeof(szAbout)) > 0) {
+            pSysMenu->AppendMenu(MF_SEPARATOR);
+            pSysMenu->AppendMenu(MF_STRING, IDM_ABOUTBOX, szAbout);
+        }
+    }
+
+    SetIcon(m_hIcon, TRUE);
+    SetIcon(m_hIcon, FALSE);
+
+    m_FolderEdit.SetWindowText(ReadFolderSetting());
+
+    m_bIgnoreRowChange = FALSE;
+    m_nMode = MODE_ATTACK;
+    m_nRow = 0;
+    SelectRow(0);
+    // Writes the folder just read back to the settings and reads the sheet again.
+    OnReload();
+
+    m_nThrowState = THROW_IDLE;
+    m_nTicks = 0;
+    m_nPickedFrame = 0;
+
+    // Neither mode radio is checked at start, although the mode is attack.
+    m_LoopFramesCheck.SendMessage(BM_SETCHECK, BST_CHECKED);
+
+    SetTimer(kAnimationTimer, kAnimationMs, nullptr);
+    return TRUE;
+}
+
+void CViewerDlg::SelectRow(int nRow) {
+    m_nRow = nRow;
+
+    char szRow[kRowTextChars];
+    m_RowEdit.GetWindowText(szRow, sizeof(szRow));
+    if (RowNumberFromText(szRow) != m_nRow) {
+        // The edit's change notification for this write must not select a row again.
+        m_bIgnoreRowChange = TRUE;
+        CString strRow;
+        strRow.Format("%d", m_nRow);
+        m_RowEdit.SetWindowText(strRow);
+    }
+
+    char szFolder[kFolderTextChars];
+    m_FolderEdit.GetWindowText(szFolder, sizeof(szFolder));
+    CString strFile = SheetFileName(m_nMode, m_nRow);
+    CString strPath = SheetPath(szFolder, strFile);
+    m_InfoLine.SetWindowText(SheetInfoLine(m_nRow, strFile));
+
+    // A sheet that cannot be read leaves the previous one in place; nothing is reported.
+    m_Sheet.Load(strPath, nullptr);
+    WatchSheet(strPath);
+}
+
+void CViewerDlg::WatchSheet(const CString& strPath) {
+    if (!m_pSheetWatcher)
+        m_pSheetWatcher = std::make_unique<SheetWatcher>([this] { return ReloadWatchedSheet(); });
+    m_strWatchedPath = strPath;
+    m_pSheetWatcher->Watch(QString::fromStdString(AfxResolvePath(strPath)));
+}
+
+bool CViewerDlg::ReloadWatchedSheet() {
+    // Read aside and take the picture only when the read succeeds, so that a file caught
+    // half-written never blanks the picture on show; the watcher tries again.
+    CDIB fresh;
+    if (!fresh.Load(m_strWatchedPath, nullptr))
+        return false;
+    SwapImages(m_Sheet, fresh);
+    InvalidateRect(&m_rcRowFrame, FALSE);
+    return true;
+}
+
+void CViewerDlg::OnReload() {
+    char szFolder[kSavedFolderChars];
+    m_FolderEdit.GetWindowText(szFolder, sizeof(szFolder));
+    WriteFolderSetting(szFolder);
+    SelectRow(m_nRow);
+    InvalidateRect(&m_rcRowFrame, FALSE);
+}
+
+void CViewerDlg::OnPrevRow() {
+    int n = m_nRow - 1;
+    if (n <= 0)
+        n = 0;
+    SelectRow(n);
+    InvalidateRect(&m_rcRowFrame, TRUE);
+}
+
+void CViewerDlg::OnNextRow() {
+    int n = m_nRow + 1;
+    if (n >= kLastRow)
+        n = kLastRow;
+    SelectRow(n);
+    InvalidateRect(&m_rcRowFrame, TRUE);
+}
+
+void CViewerDlg::OnChangeRow() {
+    if (m_bIgnoreRowChange) {
+        m_bIgnoreRowChange = FALSE;
+        return;
+    }
+    char szRow[kRowTextChars];
+    m_RowEdit.GetWindowText(szRow, sizeof(szRow));
+    int n = RowNumberFromText(szRow);
+    m_nRow = n;
+    if (n >= kLastRow)
+        n = kLastRow;
+    if (n <= 0)
+        n = 0;
+    SelectRow(n);
+    InvalidateRect(&m_rcRowFrame, TRUE);
+}
+
+void CViewerDlg::OnAttackMode() {
+    m_nMode = MODE_ATTACK;
+    SelectRow(m_nRow);
+    InvalidateRect(&m_rcRowFrame, TRUE);
+    InvalidateRect(nullptr, TRUE);
+}
+
+void CViewerDlg::OnEffectsMode() {
+    m_nMode = MODE_EFFECTS;
+    SelectRow(m_nRow);
+    InvalidateRect(&m_rcRowFrame, TRUE);
+    InvalidateRect(nullptr, TRUE);
+}
+
+void CViewerDlg::OnSysCommand(UINT nID, LPARAM lParam) {
+    if ((nID & 0xFFF0) == IDM_ABOUTBOX) {
+        CAboutDlg dlgAbout;
+        dlgAbout.DoModal();
+        return;
+    }
+    CDialog::OnSysCommand(nID, lParam);
+}
+
+HCURSOR CViewerDlg::OnQueryDragIcon() {
+    return static_cast<HCURSOR>(m_hIcon);
+}
+
+void CViewerDlg::OnClose() {
+    CDialog::OnClose();
+}
+
+void CViewerDlg::OnCancel() {
+    CDialog::OnCancel();
+}

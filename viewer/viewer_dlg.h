@@ -1,0 +1,93 @@
+// CViewerDlg: the program's one window, a modal dialog that holds the viewer's state, owns
+// its controls and the sheet and stage bitmaps, and keeps the art folder in the settings.
+#pragma once
+
+#include "afxwin.h"
+#include "dib.h"
+#include "resource.h"
+#include "sheet.h"
+#include "sheet_watcher.h"
+
+#include <memory>
+
+enum { THROW_IDLE = 0, THROW_FLYING = 1 };
+
+// The value a row text stands for: leading blanks, a sign and digits, as atoi reads them,
+// but held at the int range instead of wrapping.
+int RowNumberFromText(LPCTSTR lpszText);
+
+// Exchanges the pictures two images hold, with everything each owns.
+void SwapImages(CDIB& a, CDIB& b);
+
+class CViewerDlg : public CDialog {
+public:
+    explicit CViewerDlg(CWnd* pParent = nullptr);
+    ~CViewerDlg() override;
+
+    enum { IDD = IDD_VIEWER };
+
+    CDIB m_Sheet;
+    CDIB m_Stage;
+    int m_nRow;
+    RECT m_rcRowStrip;
+    RECT m_rcRowFrame;
+    RECT m_rcStage;
+    RECT m_rcCloseUp;
+    int m_nThrowState;
+    int m_nTicks;
+    int m_nMode;
+    int m_nPickedFrame;
+    DWORD m_dwThrowStart;
+    BOOL m_bIgnoreRowChange;
+    CStatic m_InfoLine;
+    CEdit m_RowEdit;
+    CButton m_FpsX2Check;
+    CButton m_SmearCheck;
+    CButton m_FastThrowCheck;
+    CStatic m_CloseUpFrame;
+    CStatic m_StageFrame;
+    CStatic m_RowStripFrame;
+    CEdit m_FolderEdit;
+    CButton m_LoopFramesCheck;
+    CButton m_ContinuouslyCheck;
+    CButton m_ThrowInArcCheck;
+    HICON m_hIcon;
+
+    // Shows row nRow (already within 0..199): the row edit, the information line and the
+    // sheet read from the folder as typed. Invalidates nothing.
+    void SelectRow(int nRow);
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnReload();
+    afx_msg void OnPrevRow();
+    afx_msg void OnNextRow();
+    afx_msg void OnTimer(UINT nIDEvent);
+    afx_msg void OnClose();
+    afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
+    afx_msg void OnChangeRow();
+    afx_msg void OnAttackMode();
+    afx_msg void OnEffectsMode();
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // The shown sheet is re-read when the artist saves it: same path, no folder read, no
+    // setting written, nothing else of the state touched.
+    void WatchSheet(const CString& strPath);
+    bool ReloadWatchedSheet();
+
+    void PaintIconic();
+    // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
+    void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
+
+    CString m_strWatchedPath;
+    std::unique_ptr<SheetWatcher> m_pSheetWatcher;
+};

@@ -1,0 +1,178 @@
+// The viewer's animation: the clock, throws, frame picking, and the paint that turns the
+// dialog's state into the row strip, the close-up and the stage.
+#include "viewer_dlg.h"
+
+#include <cmath>
+
+namespace {
+
+// Attack and effects throws alike are placed by the top-left corner of a 48-pixel cell.
+constexpr int kSpriteOffset = 24;
+constexpr int kSparkles = 50;
+constexpr int kSparkleRadius = 50;
+
+bool IsChecked(CButton& box) { return box.SendMessage(BM_GETCHECK) == BST_CHECKED; }
+
+// A frame control's rectangle in the dialog's client coordinates.
+RECT FrameRect(const CWnd& dialog, const CWnd& frame) {
+    RECT rc;
+    frame.GetWindowRect(&rc);
+    dialog.ScreenToClient(&rc);
+    return rc;
+}
+
+DWORD ThrowDuration(int nMode, bool bFast) {
+    DWORD d = nMode == MODE_EFFECTS ? 8000 : 2000;
+    return bFast ? d >> 1 : d;
+}
+
+// The sprite of frame n of row r: the cell less its first column and first row.
+RECT CellRect(int c, int r, int n) { return RECT{n * c + 1, r * c + 1, n * c + c, r * c + c}; }
+
+} // namespace
+
+void CViewerDlg::OnTimer(UINT nIDEvent) {
+    InvalidateRect(&m_rcStage, FALSE);
+    InvalidateRect(&m_rcCloseUp, FALSE);
+    m_nTicks = (int)((unsigned)m_nTicks + 1u); // wraps after years instead of overflowing
+    CDialog::OnTimer(nIDEvent);
+}
+
+void CViewerDlg::OnOK() {
+    m_nThrowState = THROW_FLYING;
+    m_dwThrowStart = GetTickCount();
+}
+
+void CViewerDlg::OnLButtonDown(UINT nFlags, CPoint point) {
+    int c = m_nMode == MODE_EFFECTS ? 16 : 48;
+    if (PtInRect(&m_rcRowStrip, point))
+        m_nPickedFrame = (point.x - m_rcRowStrip.left) / c;
+    CDialog::OnLButtonDown(nFlags, point);
+}
+
+void CViewerDlg::PaintIconic() {
+    CPaintDC dc(this);
+    SendMessage(WM_ICONERASEBKGND, (WPARAM)dc.GetSafeHdc(), 0);
+    int cxIcon = GetSystemMetrics(SM_CXICON);
+    int cyIcon = GetSystemMetrics(SM_CYICON);
+    CRect rect;
+    GetClientRect(&rect);
+    int x = (rect.Width() - cxIcon + 1) / 2;
+    int y = (rect.Height() - cyIcon + 1) / 2;
+    DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
+}
+
+void CViewerDlg::OnPaint() {
+    if (IsIconic()) {
+        PaintIconic();
+        return;
+    }
+    CPaintDC dc(this);
+    const SheetGeometry geometry = GetSheetGeometry(m_nMode);
+    const int C = geometry.cellSize, F = geometry.framesPerRow;
+    const bool bLoaded = m_Sheet.m_pBMI && m_Sheet.m_pBits;
+
+    // The row strip: the whole row, centred in its frame.
+    const RECT frame = FrameRect(*this, m_RowStripFrame);
+    const LONG left = frame.left + (frame.right - frame.left - F * C) / 2;
+    const LONG top = frame.top + (frame.bottom - C - frame.top) / 2;
+    m_rcRowStrip = RECT{left, top, left + F * C, top + C};
+    m_rcRowFrame = frame;
+    if (m_nRow >= kLastRow)
+        m_nRow = kLastRow;
+    if (m_nRow <= 0)
+        m_nRow = 0;
+    const int r = m_nRow % kRowsPerFile;
+    const RECT rowSource{0, r * C, F * C, r * C + C};
+    dc.FillSolidRect(&m_rcRowFrame, 0);
+    if (bLoaded)
+        m_Sheet.Draw(&dc, &m_rcRowStrip, &rowSource);
+
+    // The close-up: the current frame's sprite, centred in its frame.
+    RECT closeUp = FrameRect(*this, m_CloseUpFrame);
+    InflateRect(&closeUp, -((closeUp.right - C - closeUp.left) / 2),
+                -((closeUp.bottom - C - closeUp.top) / 2));
+    m_rcCloseUp = closeUp;
+    int ticks = m_nTicks;
+    if (!IsChecked(m_FpsX2Check))
+        ticks /= 2;
+    int A = ticks % F;
+    if (m_nMode == MODE_ATTACK)
+        A = F - A - 1;
+    const RECT closeSource = CellRect(C, r, A);
+    RECT closeDest = m_rcCloseUp;
+    closeDest.left += 1;
+    closeDest.top += 1;
+    if (bLoaded)
+        m_Sheet.Draw(&dc, &closeDest, &closeSource);
+
+    // The stage: where the sprite stands or flies, and which frame it shows.
+    const DWORD D = ThrowDuration(m_nMode, IsChecked(m_FastThrowCheck));
+    const RECT stage = FrameRect(*this, m_StageFrame);
+    const int W = stage.right - stage.left, H = stage.bottom - stage.top;
+    m_rcStage = stage;
+    int x = W / 2, y = H / 2;
+    int S = A;
+    bool bEnded = false;
+    if (m_nThrowState == THROW_IDLE) {
+        S = m_nPickedFrame;
+    } else if (m_nThrowState == THROW_FLYING) {
+        const DWORD e = GetTickCount() - m_dwThrowStart;
+        if (e >= D) {
+            m_nThrowState = THROW_IDLE;
+            bEnded = true;
+            if (IsChecked(m_ContinuouslyCheck))
+                OnOK();
+        } else {
+            // R and T are the frame's edges in client coordinates, used as bitmap
+            // coordinates: the artist knows the throw's path as it has always run.
+            const int travel = (W * 80) / 100;
+            const DWORD step = ((DWORD)travel * e) / D;
+            x = (int)((DWORD)(stage.right - travel / 10) - step);
+            if (IsChecked(m_ThrowInArcCheck)) {
+                double lift = std::sin(((double)e / (double)D) * 3.14159) * H * 0.8 + 0.2;
+                y = stage.top - (int)std::trunc(lift);
+            }
+            if (m_nMode == MODE_ATTACK && !IsChecked(m_LoopFramesCheck))
+                S = (int)((DWORD)F - ((DWORD)F * e) / D - 1);
+        }
+    }
+    x -= kSpriteOffset;
+    y -= kSpriteOffset;
+
+    if (bLoaded && !bEnded)
+        ComposeStage(&dc, stage, C, r, S, x, y);
+    Default();
+}
+
+void CViewerDlg::ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y) {
+    const int W = stage.right - stage.left, H = stage.bottom - stage.top;
+    const int K = SheetKeyIndex(m_Sheet);
+    const bool bPresent = m_Stage.m_pBMI && m_Stage.m_pBits;
+    if (!(bPresent && IsChecked(m_SmearCheck))) {
+        // The stage takes the sheet's own colours, so that a thrown sprite looks as it does
+        // in the row strip.
+        CPalette sheetColours;
+        BuildPalette(m_Sheet.m_pBMI, nullptr, &sheetColours);
+        m_Stage.Create(W, H, K, &sheetColours);
+    }
+    if (!m_Stage.m_pBMI || !m_Stage.m_pBits)
+        return;
+
+    if (m_nMode == MODE_EFFECTS && m_nThrowState == THROW_FLYING) {
+        const double t = (double)GetTickCount();
+        const double a = t * 0.000125;
+        const double b = a * 13;
+        for (int i = 0; i < kSparkles; ++i) {
+            const int k = (i + 11) % 20;
+            const int px = x + (int)std::trunc(std::cos(i * 0.5 + k * a) * kSparkleRadius);
+            const int py = y + (int)std::trunc(std::sin(i * 0.5 + b) * kSparkleRadius);
+            const RECT cell = CellRect(C, r, (S + i) % 16);
+            m_Stage.BlitKeyed(&m_Sheet, px, py, &cell, K, BLIT_KEYED, FALSE);
+        }
+    } else {
+        const RECT cell = CellRect(C, r, S);
+        m_Stage.BlitKeyed(&m_Sheet, x, y, &cell, K, BLIT_KEYED, FALSE);
+    }
+    m_Stage.Draw(pDC, &stage, nullptr);
+}
