@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace {
 
@@ -85,6 +86,23 @@ bool DroppedRow(bool mirror) {
     return mirror ? (r & 0xC0) == 0x80 : (r & 0x0C00) == 0x0800;
 }
 
+// Opaque copy of h rows of w bytes, from the top row down (each row one stride back in
+// memory). A bitmap may be copied onto itself: rows are moved with memmove, and when the
+// destination lies below the source in memory the rows are taken from the bottom up, so that
+// no source row is overwritten before it has been read.
+void CopyRows(BYTE* dst, const BYTE* src, int w, int h, long long strideD, long long strideS,
+              bool sameBitmap) {
+    if (sameBitmap && std::less<const BYTE*>()(dst, src)) {
+        dst -= (h - 1) * strideD;
+        src -= (h - 1) * strideS;
+        for (int row = 0; row < h; ++row, dst += strideD, src += strideS)
+            memmove(dst, src, (size_t)w);
+        return;
+    }
+    for (int row = 0; row < h; ++row, dst -= strideD, src -= strideS)
+        memmove(dst, src, (size_t)w);
+}
+
 } // namespace
 
 void CDIB::BlitKeyed(CDIB* pSrc, int x, int y, const RECT* pSrcRect, int nKey, int nMode,
@@ -111,8 +129,7 @@ void CDIB::BlitKeyed(CDIB* pSrc, int x, int y, const RECT* pSrcRect, int nKey, i
     const BYTE* src = pSrc->m_pBits + (pSrc->GetHeight() - 1 - s.sy) * strideS + s.sx;
 
     if (opaque) {
-        for (int row = 0; row < h; ++row, dst -= strideD, src -= strideS)
-            memcpy(dst, src, (size_t)w);
+        CopyRows(dst, src, w, h, strideD, strideS, pSrc == this);
         return;
     }
 

@@ -7,7 +7,8 @@ kyr_missing_packages() {
             missing+=("$pkg")
         fi
     done
-    printf '%s\n' "${missing[@]}"
+    # With nothing missing, print nothing: an empty line would read as one nameless package.
+    [ ${#missing[@]} -eq 0 ] || printf '%s\n' "${missing[@]}"
 }
 
 kyr_ensure_packages() {
