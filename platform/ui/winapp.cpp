@@ -133,12 +133,21 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
     if (path.empty() || !lpszSection)
         return FALSE;
     QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
-    if (!lpszEntry)
+    if (!lpszEntry) {
         settings.remove(ui::FromAfx(lpszSection));
-    else if (!lpszValue)
+    } else if (!lpszValue) {
         settings.remove(SettingsKey(lpszSection, lpszEntry));
-    else
-        settings.setValue(SettingsKey(lpszSection, lpszEntry), ui::FromAfx(lpszValue));
+    } else {
+        // Every write rewrites the whole store and syncs it to disk; the viewer writes the
+        // folder at each start, almost always unchanged, so a value already stored is left be.
+        const QString key = SettingsKey(lpszSection, lpszEntry);
+        const QString value = ui::FromAfx(lpszValue);
+        const QVariant stored = settings.value(key);
+        if (settings.status() == QSettings::NoError && stored.typeId() == QMetaType::QString &&
+            stored.toString() == value)
+            return TRUE;
+        settings.setValue(key, value);
+    }
     settings.sync();
     return settings.status() != QSettings::AccessError;
 }

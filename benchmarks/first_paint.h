@@ -1,0 +1,8 @@
+// Start-up is timed in a fresh process: the benchmark program runs itself again with this
+// option, and the child starts the viewer or a bare dialog and prints the seconds it took.
+#pragma once
+
+constexpr const char* kFirstPaintOption = "--first-paint=";
+
+// which: "viewer" or "bare". Returns the process's exit code.
+int FirstPaintChild(const char* which, int argc, char** argv);
