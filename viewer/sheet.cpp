@@ -15,7 +15,9 @@ CString SheetFileName(int nMode, int nRow) {
     return name;
 }
 
-int RowInFile(int nRow) { return nRow % kRowsPerFile; }
+int RowInFile(int nRow) {
+    return nRow % kRowsPerFile;
+}
 
 CString SheetPath(LPCTSTR lpszFolder, LPCTSTR lpszFileName) {
     std::string folder(lpszFolder ? lpszFolder : "");

@@ -11,7 +11,9 @@ constexpr int kSpriteOffset = 24;
 constexpr int kSparkles = 50;
 constexpr int kSparkleRadius = 50;
 
-bool IsChecked(CButton& box) { return box.SendMessage(BM_GETCHECK) == BST_CHECKED; }
+bool IsChecked(CButton& box) {
+    return box.SendMessage(BM_GETCHECK) == BST_CHECKED;
+}
 
 // A frame control's rectangle in the dialog's client coordinates.
 RECT FrameRect(const CWnd& dialog, const CWnd& frame) {
@@ -27,7 +29,9 @@ DWORD ThrowDuration(int nMode, bool bFast) {
 }
 
 // The sprite of frame n of row r: the cell less its first column and first row.
-RECT CellRect(int c, int r, int n) { return RECT{n * c + 1, r * c + 1, n * c + c, r * c + c}; }
+RECT CellRect(int c, int r, int n) {
+    return RECT{n * c + 1, r * c + 1, n * c + c, r * c + c};
+}
 
 } // namespace
 

@@ -25,19 +25,19 @@ template <typename T> T* Lookup(const void* h, Kind kind) {
     return static_cast<T*>(const_cast<Object*>(obj));
 }
 
-PALETTEENTRY MakeEntry(int r, int g, int b) { return PALETTEENTRY{(BYTE)r, (BYTE)g, (BYTE)b, 0}; }
+PALETTEENTRY MakeEntry(int r, int g, int b) {
+    return PALETTEENTRY{(BYTE)r, (BYTE)g, (BYTE)b, 0};
+}
 
 struct SystemPaletteTable {
     PALETTEENTRY entries[256];
     SystemPaletteTable() {
-        static const BYTE low[10][3] = {{0, 0, 0},       {128, 0, 0},     {0, 128, 0},
-                                        {128, 128, 0},   {0, 0, 128},     {128, 0, 128},
-                                        {0, 128, 128},   {192, 192, 192}, {192, 220, 192},
-                                        {166, 202, 240}};
-        static const BYTE high[10][3] = {{255, 251, 240}, {160, 160, 164}, {128, 128, 128},
-                                         {255, 0, 0},     {0, 255, 0},     {255, 255, 0},
-                                         {0, 0, 255},     {255, 0, 255},   {0, 255, 255},
-                                         {255, 255, 255}};
+        static const BYTE low[10][3] = {
+            {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
+            {128, 0, 128}, {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {166, 202, 240}};
+        static const BYTE high[10][3] = {
+            {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
+            {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
         for (int i = 0; i < 10; ++i) {
             entries[i] = MakeEntry(low[i][0], low[i][1], low[i][2]);
             entries[246 + i] = MakeEntry(high[i][0], high[i][1], high[i][2]);
@@ -62,15 +62,29 @@ template <typename T> T* MakeStock() {
 
 } // namespace
 
-Bitmap::~Bitmap() { free(bits); }
+Bitmap::~Bitmap() {
+    free(bits);
+}
 
-void Register(Object* obj) { Live().insert(obj); }
-void Unregister(Object* obj) { Live().erase(obj); }
+void Register(Object* obj) {
+    Live().insert(obj);
+}
+void Unregister(Object* obj) {
+    Live().erase(obj);
+}
 
-Bitmap* AsBitmap(HGDIOBJ h) { return Lookup<Bitmap>(h, Kind::Bitmap); }
-Palette* AsPalette(HGDIOBJ h) { return Lookup<Palette>(h, Kind::Palette); }
-Font* AsFont(HGDIOBJ h) { return Lookup<Font>(h, Kind::Font); }
-DeviceContext* AsDC(HDC h) { return Lookup<DeviceContext>(h, Kind::DC); }
+Bitmap* AsBitmap(HGDIOBJ h) {
+    return Lookup<Bitmap>(h, Kind::Bitmap);
+}
+Palette* AsPalette(HGDIOBJ h) {
+    return Lookup<Palette>(h, Kind::Palette);
+}
+Font* AsFont(HGDIOBJ h) {
+    return Lookup<Font>(h, Kind::Font);
+}
+DeviceContext* AsDC(HDC h) {
+    return Lookup<DeviceContext>(h, Kind::DC);
+}
 
 const PALETTEENTRY* SystemPaletteEntries() {
     static const SystemPaletteTable table;

@@ -31,14 +31,15 @@ void Put32(std::vector<unsigned char>& out, unsigned v) {
 
 } // namespace
 
-void WriteSheet(const std::string& path, int width, int height, int nIndex) {
-    int stride = (width + 3) & ~3;
-    unsigned offBits = 14 + 40 + 256 * 4;
-    unsigned size = offBits + (unsigned)(stride * height);
+std::vector<unsigned char> Bmp8(int width, int height,
+                                const std::function<unsigned char(int, int)>& pixel,
+                                const std::function<RGBQUAD(int)>& colour) {
+    const int stride = (width + 3) & ~3;
+    const unsigned offBits = 14 + 40 + 256 * 4;
     std::vector<unsigned char> out;
     out.push_back('B');
     out.push_back('M');
-    Put32(out, size);
+    Put32(out, offBits + (unsigned)(stride * height));
     Put32(out, 0);
     Put32(out, offBits);
     Put32(out, 40);
@@ -53,12 +54,22 @@ void WriteSheet(const std::string& path, int width, int height, int nIndex) {
     Put32(out, 256);
     Put32(out, 0);
     for (int i = 0; i < 256; ++i) {
-        out.push_back((unsigned char)(i / 2));
-        out.push_back((unsigned char)(255 - i));
-        out.push_back((unsigned char)i);
-        out.push_back(0);
+        RGBQUAD q = colour(i);
+        out.insert(out.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, 0});
     }
-    out.insert(out.end(), (size_t)stride * height, (unsigned char)nIndex);
+    // Bottom-up: the picture's last row is stored first.
+    for (int y = height - 1; y >= 0; --y)
+        for (int x = 0; x < stride; ++x)
+            out.push_back(x < width ? pixel(x, y) : 0);
+    return out;
+}
+
+void WriteSheet(const std::string& path, int width, int height, int nIndex) {
+    std::vector<unsigned char> out = Bmp8(
+        width, height, [nIndex](int, int) { return (unsigned char)nIndex; },
+        [](int i) {
+            return RGBQUAD{(BYTE)(i / 2), (BYTE)(255 - i), (BYTE)i, 0};
+        });
     FILE* file = fopen(path.c_str(), "wb");
     ASSERT_NE(file, nullptr) << path;
     fwrite(out.data(), 1, out.size(), file);

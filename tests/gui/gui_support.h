@@ -13,6 +13,13 @@
 
 #include <functional>
 #include <string>
+#include <vector>
+
+// An 8-bit bottom-up BMP file with a 40-byte header and a 256-entry table: pixel(x, y), y
+// counted from the top, gives each index and colour(i) each table entry.
+std::vector<unsigned char> Bmp8(int width, int height,
+                                const std::function<unsigned char(int, int)>& pixel,
+                                const std::function<RGBQUAD(int)>& colour);
 
 // Writes an 8-bit bottom-up BMP of width x height pixels, every pixel nIndex, whose colour
 // table maps index i to (i, 255 - i, i / 2).

@@ -21,16 +21,6 @@ constexpr int kAnimationTimer = 2;
 constexpr int kKeyIndex = 0;
 constexpr int kGreen = 96;
 
-void Put16(std::vector<unsigned char>& out, unsigned v) {
-    out.push_back(v & 0xFF);
-    out.push_back((v >> 8) & 0xFF);
-}
-
-void Put32(std::vector<unsigned char>& out, unsigned v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
 // The index of picture pixel (x, y), y counted from the top.
 unsigned char CellSheetPixel(int x, int y, int c) {
     if (x % c == 0 || y % c == 0)
@@ -39,38 +29,12 @@ unsigned char CellSheetPixel(int x, int y, int c) {
 }
 
 std::vector<unsigned char> CellSheetBmp(int width, int height, int c) {
-    const int stride = (width + 3) & ~3;
-    const unsigned offBits = 14 + 40 + 256 * 4;
-    std::vector<unsigned char> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, offBits + (unsigned)(stride * height));
-    Put32(out, 0);
-    Put32(out, offBits);
-    Put32(out, 40);
-    Put32(out, (unsigned)width);
-    Put32(out, (unsigned)height);
-    Put16(out, 1);
-    Put16(out, 8);
-    Put32(out, 0); // BI_RGB
-    Put32(out, (unsigned)(stride * height));
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, 256);
-    Put32(out, 0);
-    for (int i = 0; i < 256; ++i) {
-        QColor colour = IndexColour(i);
-        out.push_back((unsigned char)colour.blue());
-        out.push_back((unsigned char)colour.green());
-        out.push_back((unsigned char)colour.red());
-        out.push_back(0);
-    }
-    // Bottom-up: the picture's last row is stored first.
-    for (int y = height - 1; y >= 0; --y) {
-        for (int x = 0; x < stride; ++x)
-            out.push_back(x < width ? CellSheetPixel(x, y, c) : 0);
-    }
-    return out;
+    return Bmp8(
+        width, height, [c](int x, int y) { return CellSheetPixel(x, y, c); },
+        [](int i) {
+            QColor colour = IndexColour(i);
+            return RGBQUAD{(BYTE)colour.blue(), (BYTE)colour.green(), (BYTE)colour.red(), 0};
+        });
 }
 
 QRect ToClient(const QRect& stageRect) {

@@ -18,7 +18,9 @@ namespace {
 // A point inside the row strip (the strip frame is 90..489 x 133..197, the strip centred).
 constexpr int kStripX = 157, kStripY = 161;
 
-QRgb SheetColour(int nIndex) { return qRgb(nIndex, 255 - nIndex, nIndex / 2); }
+QRgb SheetColour(int nIndex) {
+    return qRgb(nIndex, 255 - nIndex, nIndex / 2);
+}
 
 QRgb StripPixel(QWidget& window) {
     return window.screen()->grabWindow(window.winId()).toImage().pixel(kStripX, kStripY);
@@ -34,7 +36,9 @@ std::vector<char> SheetBytes(const std::string& scratch, int nIndex) {
     return std::vector<char>(std::istreambuf_iterator<char>(in), {});
 }
 
-bool IsChecked(QWidget* button) { return qobject_cast<QAbstractButton*>(button)->isChecked(); }
+bool IsChecked(QWidget* button) {
+    return qobject_cast<QAbstractButton*>(button)->isChecked();
+}
 
 class LiveReload : public GuiTest {
 protected:

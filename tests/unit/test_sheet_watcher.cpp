@@ -3,8 +3,8 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFileInfo>
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
@@ -17,9 +17,8 @@ QCoreApplication& App() {
     static int argc = 1;
     static char name[] = "unit_tests";
     static char* argv[] = {name, nullptr};
-    static QCoreApplication* app =
-        QCoreApplication::instance() ? QCoreApplication::instance()
-                                     : new QCoreApplication(argc, argv);
+    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
+                                                                : new QCoreApplication(argc, argv);
     return *static_cast<QCoreApplication*>(app);
 }
 
