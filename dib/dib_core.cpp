@@ -9,18 +9,24 @@ IMPLEMENT_DYNAMIC(CDIB, CObject)
 
 namespace {
 
-RGBQUAD ToQuad(const PALETTEENTRY& e) { return RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0}; }
+RGBQUAD ToQuad(const PALETTEENTRY& e) {
+    return RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
+}
 
 // Stride in 64 bits, so that no width can overflow it.
-unsigned long long StrideOf(LONG width) { return ((unsigned long long)width + 3) & ~3ull; }
+unsigned long long StrideOf(LONG width) {
+    return ((unsigned long long)width + 3) & ~3ull;
+}
 
 } // namespace
 
 CDIB::CDIB()
-    : m_pBMI(nullptr), m_pBits(nullptr), m_hBitmap(nullptr), m_hDC(nullptr),
-      m_hOldBitmap(nullptr) {}
+    : m_pBMI(nullptr), m_pBits(nullptr), m_hBitmap(nullptr), m_hDC(nullptr), m_hOldBitmap(nullptr) {
+}
 
-CDIB::~CDIB() { Destroy(); }
+CDIB::~CDIB() {
+    Destroy();
+}
 
 BOOL CDIB::Create(int nWidth, int nHeight, int nFill, CPalette* pPalette) {
     Destroy();
@@ -86,7 +92,9 @@ void CDIB::Destroy() {
     m_hOldBitmap = nullptr;
 }
 
-int CDIB::GetWidth() const { return m_pBMI ? m_pBMI->bmiHeader.biWidth : 0; }
+int CDIB::GetWidth() const {
+    return m_pBMI ? m_pBMI->bmiHeader.biWidth : 0;
+}
 
 int CDIB::GetHeight() const {
     if (!m_pBMI)
@@ -95,7 +103,9 @@ int CDIB::GetHeight() const {
     return h < 0 ? -h : h;
 }
 
-int CDIB::GetStride() const { return m_pBMI ? (int)StrideOf(m_pBMI->bmiHeader.biWidth) : 0; }
+int CDIB::GetStride() const {
+    return m_pBMI ? (int)StrideOf(m_pBMI->bmiHeader.biWidth) : 0;
+}
 
 int GetNumColors(const BITMAPINFOHEADER* pHeader) {
     if (!pHeader)

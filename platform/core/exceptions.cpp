@@ -8,16 +8,22 @@ namespace {
 long g_liveExceptions = 0;
 }
 
-long AfxLiveExceptionCount() { return g_liveExceptions; }
+long AfxLiveExceptionCount() {
+    return g_liveExceptions;
+}
 
 IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CSimpleException, CException)
 IMPLEMENT_DYNAMIC(CMemoryException, CSimpleException)
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
-CException::CException(BOOL bAutoDelete) : m_bAutoDelete(bAutoDelete) { ++g_liveExceptions; }
+CException::CException(BOOL bAutoDelete) : m_bAutoDelete(bAutoDelete) {
+    ++g_liveExceptions;
+}
 
-CException::~CException() { --g_liveExceptions; }
+CException::~CException() {
+    --g_liveExceptions;
+}
 
 static void ClearMessage(LPTSTR lpszError, UINT nMaxError) {
     if (lpszError && nMaxError > 0)
@@ -31,7 +37,9 @@ BOOL CException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpC
     return FALSE;
 }
 
-int CException::ReportError(UINT, UINT) { return 0; }
+int CException::ReportError(UINT, UINT) {
+    return 0;
+}
 
 void CException::Delete() {
     if (m_bAutoDelete > 0)

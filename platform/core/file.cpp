@@ -81,7 +81,9 @@ std::string AfxGetDataFolder() {
     return ExecutableFolder() + "/../share/kyrattack";
 }
 
-void AfxSetDataFolder(const std::string& folder) { g_dataFolderOverride = folder; }
+void AfxSetDataFolder(const std::string& folder) {
+    g_dataFolderOverride = folder;
+}
 
 std::string AfxResolvePath(LPCTSTR lpszPath) {
     if (!lpszPath)
@@ -227,7 +229,9 @@ CMemFile::CMemFile(const BYTE* lpBuffer, size_t nBufferSize)
 
 CMemFile::CMemFile(std::vector<BYTE> data) : m_data(std::move(data)), m_nPosition(0) {}
 
-BOOL CMemFile::Open(LPCTSTR, UINT, CFileException*) { return TRUE; }
+BOOL CMemFile::Open(LPCTSTR, UINT, CFileException*) {
+    return TRUE;
+}
 
 UINT CMemFile::Read(void* lpBuf, UINT nCount) {
     if (nCount == 0 || m_nPosition >= m_data.size())
@@ -255,8 +259,14 @@ ULONGLONG CMemFile::Seek(LONGLONG lOff, UINT nFrom) {
     return m_nPosition;
 }
 
-ULONGLONG CMemFile::GetPosition() const { return m_nPosition; }
+ULONGLONG CMemFile::GetPosition() const {
+    return m_nPosition;
+}
 
-ULONGLONG CMemFile::GetLength() const { return m_data.size(); }
+ULONGLONG CMemFile::GetLength() const {
+    return m_data.size();
+}
 
-void CMemFile::Close() { m_nPosition = 0; }
+void CMemFile::Close() {
+    m_nPosition = 0;
+}

@@ -1,7 +1,6 @@
 #include "object.h"
 
-const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr,
-                                             nullptr};
+const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr};
 
 BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const {
     for (const CRuntimeClass* p = this; p; p = p->m_pBaseClass) {
@@ -11,7 +10,9 @@ BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const {
     return FALSE;
 }
 
-const CRuntimeClass* CObject::GetRuntimeClass() const { return RUNTIME_CLASS(CObject); }
+const CRuntimeClass* CObject::GetRuntimeClass() const {
+    return RUNTIME_CLASS(CObject);
+}
 
 void CObject::Serialize(CArchive&) {}
 

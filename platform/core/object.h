@@ -27,7 +27,9 @@ public:                                                                         
 #define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema)                               \
     const CRuntimeClass class_name::class##class_name = {                                          \
         #class_name, sizeof(class class_name), wSchema, nullptr, RUNTIME_CLASS(base_class_name)};  \
-    const CRuntimeClass* class_name::GetRuntimeClass() const { return RUNTIME_CLASS(class_name); }
+    const CRuntimeClass* class_name::GetRuntimeClass() const {                                     \
+        return RUNTIME_CLASS(class_name);                                                          \
+    }
 
 #define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
     IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF)

@@ -7,7 +7,9 @@ BOOL SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
     return TRUE;
 }
 
-BOOL SetRectEmpty(LPRECT lprc) { return SetRect(lprc, 0, 0, 0, 0); }
+BOOL SetRectEmpty(LPRECT lprc) {
+    return SetRect(lprc, 0, 0, 0, 0);
+}
 
 BOOL IsRectEmpty(const RECT* lprc) {
     return !lprc || lprc->right <= lprc->left || lprc->bottom <= lprc->top;

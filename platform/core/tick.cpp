@@ -13,4 +13,6 @@ DWORD GetTickCount() {
     return (DWORD)std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
 }
 
-void AfxSetTickCountSource(TickCountSource pfnSource) { g_source = pfnSource; }
+void AfxSetTickCountSource(TickCountSource pfnSource) {
+    g_source = pfnSource;
+}

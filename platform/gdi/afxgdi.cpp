@@ -3,7 +3,9 @@
 IMPLEMENT_DYNAMIC(CGdiObject, CObject)
 IMPLEMENT_DYNAMIC(CPalette, CGdiObject)
 
-CGdiObject::~CGdiObject() { DeleteObject(); }
+CGdiObject::~CGdiObject() {
+    DeleteObject();
+}
 
 BOOL CGdiObject::Attach(HGDIOBJ hObject) {
     if (!hObject)

@@ -26,7 +26,8 @@ public:
 
     BOOL CreatePalette(LPLOGPALETTE lpLogPalette);
     int GetEntryCount() const;
-    UINT GetPaletteEntries(UINT nStartIndex, UINT nNumEntries, LPPALETTEENTRY lpPaletteColors) const;
+    UINT GetPaletteEntries(UINT nStartIndex, UINT nNumEntries,
+                           LPPALETTEENTRY lpPaletteColors) const;
     UINT GetNearestPaletteIndex(COLORREF crColor) const;
     operator HPALETTE() const { return reinterpret_cast<HPALETTE>(m_hObject); }
 };
