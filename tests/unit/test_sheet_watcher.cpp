@@ -1,3 +1,4 @@
+#include "draw_support.h"
 #include "sheet_watcher.h"
 
 #include <QCoreApplication>
@@ -13,13 +14,10 @@
 
 namespace {
 
+// The one application object of the unit tests, whichever test makes it first.
 QCoreApplication& App() {
-    static int argc = 1;
-    static char name[] = "unit_tests";
-    static char* argv[] = {name, nullptr};
-    static QCoreApplication* app = QCoreApplication::instance() ? QCoreApplication::instance()
-                                                                : new QCoreApplication(argc, argv);
-    return *static_cast<QCoreApplication*>(app);
+    drawtest::EnsureGuiApplication();
+    return *QCoreApplication::instance();
 }
 
 void WriteFile(const QString& path, const QByteArray& bytes) {
