@@ -1,4 +1,4 @@
-#include "dib.h"
+#include "dib_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -8,19 +8,11 @@
 
 namespace {
 
-BYTE& At(CDIB& dib, int x, int y) {
-    return dib.m_pBits[(size_t)(dib.GetHeight() - 1 - y) * dib.GetStride() + x];
-}
-
-// A source whose pixel (x, y) holds 10 * y + x + 1, so every pixel tells where it came from.
 void MakeNumbered(CDIB& dib, int w, int h) {
-    ASSERT_TRUE(dib.Create(w, h, 0, nullptr));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            At(dib, x, y) = (BYTE)(10 * y + x + 1);
+    MakeNumbered(dib, w, h, 10);
 }
 
-// The destination as rows of text, '.' for the fill value 0 and a letter code otherwise.
+// The bitmap's indices as rows, top row first.
 std::vector<std::vector<int>> Pixels(CDIB& dib) {
     std::vector<std::vector<int>> rows(dib.GetHeight(), std::vector<int>(dib.GetWidth()));
     for (int y = 0; y < dib.GetHeight(); ++y)

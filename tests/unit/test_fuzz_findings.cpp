@@ -1,5 +1,5 @@
 // Cases the fuzz targets found, pinned down as behaviour.
-#include "dib.h"
+#include "dib_test_support.h"
 
 #include <gtest/gtest.h>
 
@@ -7,15 +7,8 @@
 
 namespace {
 
-BYTE& At(CDIB& dib, int x, int y) {
-    return dib.m_pBits[(size_t)(dib.GetHeight() - 1 - y) * dib.GetStride() + x];
-}
-
 void MakeNumbered(CDIB& dib, int w, int h) {
-    ASSERT_TRUE(dib.Create(w, h, 0, nullptr));
-    for (int y = 0; y < h; ++y)
-        for (int x = 0; x < w; ++x)
-            At(dib, x, y) = (BYTE)(16 * y + x + 1);
+    MakeNumbered(dib, w, h, 16);
 }
 
 std::vector<BYTE> Bytes(const CDIB& dib) {
