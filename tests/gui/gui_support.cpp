@@ -17,63 +17,14 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-void Put16(std::vector<unsigned char>& out, unsigned v) {
-    out.push_back(v & 0xFF);
-    out.push_back((v >> 8) & 0xFF);
-}
-
-void Put32(std::vector<unsigned char>& out, unsigned v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
-} // namespace
-
-std::vector<unsigned char> Bmp8(int width, int height,
-                                const std::function<unsigned char(int, int)>& pixel,
-                                const std::function<RGBQUAD(int)>& colour) {
-    const int stride = (width + 3) & ~3;
-    const unsigned offBits = 14 + 40 + 256 * 4;
-    std::vector<unsigned char> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, offBits + (unsigned)(stride * height));
-    Put32(out, 0);
-    Put32(out, offBits);
-    Put32(out, 40);
-    Put32(out, (unsigned)width);
-    Put32(out, (unsigned)height);
-    Put16(out, 1);
-    Put16(out, 8);
-    Put32(out, 0); // BI_RGB
-    Put32(out, (unsigned)(stride * height));
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, 256);
-    Put32(out, 0);
-    for (int i = 0; i < 256; ++i) {
-        RGBQUAD q = colour(i);
-        out.insert(out.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, 0});
-    }
-    // Bottom-up: the picture's last row is stored first.
-    for (int y = height - 1; y >= 0; --y)
-        for (int x = 0; x < stride; ++x)
-            out.push_back(x < width ? pixel(x, y) : 0);
-    return out;
-}
-
 void WriteSheet(const std::string& path, int width, int height, int nIndex) {
-    std::vector<unsigned char> out = Bmp8(
-        width, height, [nIndex](int, int) { return (unsigned char)nIndex; },
-        [](int i) {
-            return RGBQUAD{(BYTE)(i / 2), (BYTE)(255 - i), (BYTE)i, 0};
-        });
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    fwrite(out.data(), 1, out.size(), file);
-    fclose(file);
+    fixtures::BmpTable table;
+    for (int i = 0; i < 256; ++i)
+        table[i] = fixtures::BmpColour{(BYTE)(i / 2), (BYTE)(255 - i), (BYTE)i, 0};
+    const std::vector<uint8_t> pixels((size_t)width * height, (uint8_t)nIndex);
+    ASSERT_TRUE(
+        fixtures::WriteFileBytes(path.c_str(), fixtures::EncodeBmp8(width, height, pixels, table)))
+        << path;
 }
 
 OpenCounter::OpenCounter(const std::string& folder) {
@@ -165,7 +116,7 @@ int GuiTest::RunViewer(const std::function<void(CViewerDlg&, QWidget&)>& body) {
     Later([&] {
         auto* dlg = static_cast<CViewerDlg*>(app.m_pMainWnd);
         ASSERT_NE(dlg, nullptr);
-        QWidget* window = ui::WidgetFromHandle(dlg->GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(dlg->GetSafeHwnd());
         ASSERT_NE(window, nullptr);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
         body(*dlg, *window);
@@ -179,9 +130,13 @@ int GuiTest::RunViewer(const std::function<void(CViewerDlg&, QWidget&)>& body) {
 
 QWidget* GuiTest::Item(CWnd& dlg, int nID) {
     CWnd* item = dlg.GetDlgItem(nID);
-    return item ? ui::WidgetFromHandle(item->GetSafeHwnd()) : nullptr;
+    return item ? AfxWidgetFromHandle(item->GetSafeHwnd()) : nullptr;
 }
 
 std::string GuiTest::Text(QWidget* control) {
-    return control ? ui::ToAfx(ui::ControlText(control)).toStdString() : std::string();
+    if (!control)
+        return std::string();
+    char text[4096];
+    ::SendMessage(AfxHandleFromWidget(control), WM_GETTEXT, sizeof(text), (LPARAM)text);
+    return text;
 }

@@ -1,9 +1,10 @@
-// What the GUI tests share: a fresh settings store and art folder per test, a writer of small
-// 8-bit BMP sheets, a counter of file opens, and a way to run the real viewer application
+// What the GUI tests share: a fresh settings store and art folder per test, small 8-bit BMP
+// sheets of one index, a counter of file opens, and a way to run the real viewer application
 // with a test body inside its modal loop.
 #pragma once
 
-#include "ui_internal.h"
+#include "afxqt.h"
+#include "bmp_writer.h"
 #include "viewer_dlg.h"
 
 #include <QTemporaryDir>
@@ -14,12 +15,6 @@
 #include <functional>
 #include <string>
 #include <vector>
-
-// An 8-bit bottom-up BMP file with a 40-byte header and a 256-entry table: pixel(x, y), y
-// counted from the top, gives each index and colour(i) each table entry.
-std::vector<unsigned char> Bmp8(int width, int height,
-                                const std::function<unsigned char(int, int)>& pixel,
-                                const std::function<RGBQUAD(int)>& colour);
 
 // Writes an 8-bit bottom-up BMP of width x height pixels, every pixel nIndex, whose colour
 // table maps index i to (i, 255 - i, i / 2).

@@ -4,11 +4,13 @@
 #pragma once
 
 #include "gui_support.h"
+#include "paint_counter.h"
 
 #include <QColor>
 #include <QImage>
 #include <QRect>
 
+#include <memory>
 #include <ostream>
 #include <set>
 
@@ -67,8 +69,7 @@ public:
     QWidget& window;
 
 private:
-    class PaintCounter;
-    PaintCounter* m_counter;
+    std::unique_ptr<fixtures::PaintCounter> m_counter;
 };
 
 // The cell the close-up shows, read at its centre, or -1.
