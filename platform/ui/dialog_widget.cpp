@@ -1,7 +1,5 @@
 #include "dialog_widget.h"
 
-#include "gdi_internal.h"
-
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QContextMenuEvent>
@@ -420,9 +418,8 @@ LRESULT DialogWidget::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETICON:
         return (LRESULT)SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG);
     case WM_ICONERASEBKGND: {
-        gdi::DeviceContext* dc = gdi::AsDC(reinterpret_cast<HDC>(wParam));
-        if (dc && dc->painter)
-            dc->painter->fillRect(rect(), palette().color(QPalette::Window));
+        if (QPainter* painter = GetDCPainter(reinterpret_cast<HDC>(wParam)))
+            painter->fillRect(rect(), palette().color(QPalette::Window));
         return TRUE;
     }
     default:

@@ -1,3 +1,4 @@
+#include "afxqt.h"
 #include "ui_internal.h"
 
 #include "resources.h"
@@ -80,3 +81,7 @@ QIcon IconFromHandle(HICON hIcon) {
 }
 
 } // namespace ui
+
+QIcon AfxIconFromHandle(HICON hIcon) {
+    return ui::IconFromHandle(hIcon);
+}

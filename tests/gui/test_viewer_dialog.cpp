@@ -178,7 +178,7 @@ TEST_F(ViewerDialog, EscapeEndsTheProgramWithExitCodeZero) {
     int rc = RunViewer([&](CViewerDlg& dlg, QWidget&) {
         QTest::keyClick(Item(dlg, IDC_ROW), Qt::Key_Escape);
         closed =
-            dlg.GetSafeHwnd() == nullptr || !ui::WidgetFromHandle(dlg.GetSafeHwnd())->isVisible();
+            dlg.GetSafeHwnd() == nullptr || !AfxWidgetFromHandle(dlg.GetSafeHwnd())->isVisible();
     });
     EXPECT_TRUE(closed);
     EXPECT_EQ(rc, 0);

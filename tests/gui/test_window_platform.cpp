@@ -17,8 +17,6 @@
 #include <QTest>
 
 #include "about_dlg.h"
-#include "dialog_widget.h"
-#include "gdi_internal.h"
 #include "resources.h"
 
 namespace {
@@ -86,9 +84,8 @@ protected:
         PAINTSTRUCT ps;
         BeginPaint(m_hWnd, &ps);
         if (m_bPaintRed) {
-            auto* dc = gdi::AsDC(ps.hdc);
-            if (dc && dc->painter)
-                dc->painter->fillRect(QRect(0, 0, 609, 393), Qt::red);
+            if (QPainter* painter = GetDCPainter(ps.hdc))
+                painter->fillRect(QRect(0, 0, 609, 393), Qt::red);
             m_bPaintRed = false;
         }
         EndPaint(m_hWnd, &ps);
@@ -120,17 +117,23 @@ TEST_F(GuiTest, ControlsLandOnTheirTemplateRectanglesAndTheirTextsFit) {
                       {IDC_STAGE_FRAME, {11, 215, 489, 382}}};
         for (const auto& frame : frames) {
             RECT rc = ClientRectOf(dlg, frame.nID);
-            EXPECT_TRUE(EqualRect(&rc, &frame.rc)) << frame.nID << ": " << rc.left << "," << rc.top
+            EXPECT_TRUE(rc.left == frame.rc.left && rc.top == frame.rc.top &&
+                        rc.right == frame.rc.right && rc.bottom == frame.rc.bottom)
+                << frame.nID << ": " << rc.left << "," << rc.top
                                                    << "," << rc.right << "," << rc.bottom;
         }
 
         const DialogTemplate* tmpl = ResFindDialog(IDD_VIEWER);
         ASSERT_NE(tmpl, nullptr);
-        auto* dialog = ui::AsDialog(dlg.GetSafeHwnd());
-        ASSERT_EQ((int)dialog->Controls().size(), tmpl->nItems);
+        // Children are listed bottom to top, and the template's first control lies on top.
+        std::vector<QWidget*> controls;
+        for (QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!child->isWindow())
+                controls.insert(controls.begin(), child);
+        ASSERT_EQ((int)controls.size(), tmpl->nItems);
         for (int i = 0; i < tmpl->nItems; ++i) {
             const DialogItemTemplate& item = tmpl->pItems[i];
-            QWidget* control = dialog->Controls()[i];
+            QWidget* control = controls[i];
             RECT expected = {item.x, item.y, item.x + item.cx, item.y + item.cy};
             dlg.MapDialogRect(&expected);
             EXPECT_EQ(control->geometry(), QRect(QPoint(expected.left, expected.top),
@@ -152,7 +155,7 @@ TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
     CViewerApp app;
     CAboutDlg about;
     Later([&] {
-        QWidget* window = ui::WidgetFromHandle(about.GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(about.GetSafeHwnd());
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->size(), QSize(326, 89));
         for (QLabel* label : window->findChildren<QLabel*>()) {
@@ -174,7 +177,7 @@ TEST_F(GuiTest, InvalidatingWithoutErasingKeepsThePicture) {
     CViewerApp app;
     ProbeDialog probe;
     Later([&] {
-        QWidget* window = ui::WidgetFromHandle(probe.GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         probe.PaintOnce();
         QTest::qWait(50);
@@ -197,7 +200,7 @@ TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
     CViewerApp app;
     ProbeDialog probe;
     Later([&] {
-        QWidget* window = ui::WidgetFromHandle(probe.GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         probe.SetTimer(7, 10, nullptr);
         EXPECT_TRUE(QTest::qWaitFor([&] { return probe.m_nTimerTicks >= 3; }, 2000));
@@ -229,7 +232,7 @@ TEST(Resources, StringsIconAndVersionBlock) {
 
     HICON hIcon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(IDR_MAINFRAME));
     ASSERT_NE(hIcon, nullptr);
-    QIcon icon = ui::IconFromHandle(hIcon);
+    QIcon icon = AfxIconFromHandle(hIcon);
     QList<QSize> sizes = icon.availableSizes();
     EXPECT_TRUE(sizes.contains(QSize(32, 32)));
     EXPECT_TRUE(sizes.contains(QSize(16, 16)));
