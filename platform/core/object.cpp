@@ -14,12 +14,6 @@ const CRuntimeClass* CObject::GetRuntimeClass() const {
     return RUNTIME_CLASS(CObject);
 }
 
-void CObject::Serialize(CArchive&) {}
-
-void CObject::AssertValid() const {}
-
-void CObject::Dump(CDumpContext&) const {}
-
 BOOL CObject::IsKindOf(const CRuntimeClass* pClass) const {
     return GetRuntimeClass()->IsDerivedFrom(pClass);
 }

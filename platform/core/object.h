@@ -4,8 +4,6 @@
 #include "wintypes.h"
 
 class CObject;
-class CArchive;
-class CDumpContext;
 
 struct CRuntimeClass {
     LPCSTR m_lpszClassName;
@@ -40,9 +38,6 @@ public:
 
     virtual const CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
-    virtual void Serialize(CArchive& ar);
-    virtual void AssertValid() const;
-    virtual void Dump(CDumpContext& dc) const;
 
     BOOL IsKindOf(const CRuntimeClass* pClass) const;
 

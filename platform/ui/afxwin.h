@@ -128,7 +128,6 @@ public:
     void GetClientRect(LPRECT lpRect) const;
     void ScreenToClient(LPPOINT lpPoint) const;
     void ScreenToClient(LPRECT lpRect) const;
-    void ClientToScreen(LPPOINT lpPoint) const;
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
     void Invalidate(BOOL bErase = TRUE) { InvalidateRect(nullptr, bErase); }
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
@@ -136,11 +135,7 @@ public:
     CMenu* GetSystemMenu(BOOL bRevert);
     BOOL IsIconic() const;
     CWnd* GetDlgItem(int nID) const;
-    int GetDlgCtrlID() const;
-    CWnd* GetParent() const;
     int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
-    void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const;
     void SetWindowText(LPCTSTR lpszString);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
 
@@ -171,9 +166,6 @@ class CEdit : public CWnd {
 
 class CButton : public CWnd {
     DECLARE_DYNAMIC(CButton)
-public:
-    int GetCheck() const;
-    void SetCheck(int nCheck);
 };
 
 // A menu: a handle to a pop-up menu that its window owns.
@@ -185,10 +177,6 @@ public:
     HMENU m_hMenu;
 
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
-    int GetMenuItemCount() const;
-    // The command id of the item at a position; 0 for a separator, -1 past the end.
-    UINT GetMenuItemID(int nPos) const;
-    int GetMenuString(UINT nPos, CString& rString) const;
 };
 
 class CDataExchange {
