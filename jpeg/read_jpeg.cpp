@@ -73,7 +73,7 @@ bool CreateStage(JpegRead* pRead) {
 // The 8-bit bitmap of a picture this size must be one the platform can make; refusing it here
 // keeps the previous image and spares the decoder's start-up allocations.
 bool BitmapFits(const jpeg_decompress_struct& cinfo) {
-    unsigned long long stride = ((unsigned long long)cinfo.image_width + 3) & ~3ull;
+    unsigned long long stride = DibStride(cinfo.image_width);
     return cinfo.image_width > 0 && cinfo.image_height > 0 &&
            stride * cinfo.image_height <= kMaxDibSectionBytes;
 }

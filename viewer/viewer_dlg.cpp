@@ -70,14 +70,6 @@ CViewerDlg::CViewerDlg(CWnd* pParent)
 
 CViewerDlg::~CViewerDlg() = default;
 
-void SwapImages(CDIB& a, CDIB& b) {
-    std::swap(a.m_pBMI, b.m_pBMI);
-    std::swap(a.m_pBits, b.m_pBits);
-    std::swap(a.m_hBitmap, b.m_hBitmap);
-    std::swap(a.m_hDC, b.m_hDC);
-    std::swap(a.m_hOldBitmap, b.m_hOldBitmap);
-}
-
 void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
     DDX_Control(pDX, IDC_INFO, m_InfoLine);
@@ -165,7 +157,7 @@ bool CViewerDlg::ReloadWatchedSheet() {
     CDIB fresh;
     if (!fresh.Load(m_strWatchedPath, nullptr))
         return false;
-    SwapImages(m_Sheet, fresh);
+    m_Sheet.Swap(fresh);
     InvalidateRect(&m_rcRowFrame, FALSE);
     return true;
 }

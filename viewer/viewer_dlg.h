@@ -16,9 +16,6 @@ enum { THROW_IDLE = 0, THROW_FLYING = 1 };
 // but held at the int range instead of wrapping.
 int RowNumberFromText(LPCTSTR lpszText);
 
-// Exchanges the pictures two images hold, with everything each owns.
-void SwapImages(CDIB& a, CDIB& b);
-
 class CViewerDlg : public CDialog {
 public:
     explicit CViewerDlg(CWnd* pParent = nullptr);

@@ -66,6 +66,8 @@ void CViewerDlg::PaintIconic() {
     DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
 }
 
+// Names of the painting rules: C cell size, F frames a row, A close-up frame, S stage frame,
+// K key index, W x H stage size, D throw duration.
 void CViewerDlg::OnPaint() {
     if (IsIconic()) {
         PaintIconic();

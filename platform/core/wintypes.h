@@ -70,6 +70,11 @@ struct SIZE {
 #define GetGValue(rgb) ((BYTE)(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) ((BYTE)((rgb) >> 16))
 
+// Whether a 64-bit result fits the platform's 32-bit integer geometry.
+inline bool FitsInt(long long v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
+
 inline int MulDiv(int nNumber, int nNumerator, int nDenominator) {
     if (nDenominator == 0)
         return -1;

@@ -21,11 +21,9 @@ CWinApp* g_pApp = nullptr;
 // The executable's file name without folder and extension, as the framework names an
 // application that was given no name.
 std::string ExecutableBaseName() {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0)
+    std::string path = AfxGetExecutablePath();
+    if (path.empty())
         return "app";
-    std::string path(buf, (size_t)n);
     std::string name = path.substr(path.rfind('/') + 1);
     size_t dot = name.rfind('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);

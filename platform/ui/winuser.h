@@ -63,9 +63,7 @@ typedef HICON HCURSOR;
 #define MF_DISABLED 0x00000002L
 #define MF_SEPARATOR 0x00000800L
 
-// Command ids.
-#define IDOK 1
-#define IDCANCEL 2
+// Command ids (IDOK and IDCANCEL come with the resource definitions).
 #define ID_HELP 0xE146
 
 #define SM_CXICON 11
