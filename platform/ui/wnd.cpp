@@ -335,8 +335,8 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
     }
     QRect frame = widget->isWindow() ? widget->frameGeometry()
                                      : QRect(TopLeftOnScreen(widget), widget->size());
-    *lpRect = RECT{frame.left(), frame.top(), frame.left() + frame.width(),
-                   frame.top() + frame.height()};
+    *lpRect =
+        RECT{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
 }
 
 void CWnd::GetClientRect(LPRECT lpRect) const {

@@ -119,8 +119,8 @@ TEST_F(GuiTest, ControlsLandOnTheirTemplateRectanglesAndTheirTextsFit) {
             RECT rc = ClientRectOf(dlg, frame.nID);
             EXPECT_TRUE(rc.left == frame.rc.left && rc.top == frame.rc.top &&
                         rc.right == frame.rc.right && rc.bottom == frame.rc.bottom)
-                << frame.nID << ": " << rc.left << "," << rc.top
-                                                   << "," << rc.right << "," << rc.bottom;
+                << frame.nID << ": " << rc.left << "," << rc.top << "," << rc.right << ","
+                << rc.bottom;
         }
 
         const DialogTemplate* tmpl = ResFindDialog(IDD_VIEWER);

@@ -166,7 +166,8 @@ TEST_F(DrawCompositeTest, BorrowsTheDevicePaletteAndLeavesNothingBehind) {
     }
     EXPECT_EQ(AfxGdiLiveObjectCount(), before);
     EXPECT_EQ(GetCurrentObject(target.m_hDC, OBJ_PAL), devicePalette);
-    EXPECT_EQ(Px(target, 1, 1), fixtures::NearestIndex(fixtures::SystemPalette().data(), 256, 0, 0, 0));
+    EXPECT_EQ(Px(target, 1, 1),
+              fixtures::NearestIndex(fixtures::SystemPalette().data(), 256, 0, 0, 0));
 
     CDIB empty;
     BorrowedDC dc(target);
