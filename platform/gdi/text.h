@@ -26,9 +26,10 @@
 // between words that would pass the right edge; DT_SINGLELINE keeps one line, which
 // DT_VCENTER and DT_BOTTOM then place. '&' marks a mnemonic (underlined; "&&" is '&')
 // unless DT_NOPREFIX. Output is clipped to the rectangle unless DT_NOCLIP.
-// On a memory context every covered pixel takes the bitmap table index that the text colour
-// matches, with no anti-aliasing, and nothing outside the bitmap is touched; with OPAQUE the
-// text's background takes the background colour's index. Returns the height of the text.
+// Text goes into a memory context's bitmap only: every covered pixel takes the bitmap table
+// index that the text colour matches, with no anti-aliasing, and nothing outside the bitmap
+// is touched; with OPAQUE the text's background takes the background colour's index. Returns
+// the height of the text; 0, drawing nothing, on any other context.
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format);
 
 // A font described by height in pixels (negative: character height; positive: cell height,

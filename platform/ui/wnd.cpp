@@ -141,8 +141,6 @@ LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lP
         return TRUE;
     case WM_GETTEXT:
         return CopyText(ControlText(widget), reinterpret_cast<LPTSTR>(lParam), (int)wParam);
-    case WM_GETTEXTLENGTH:
-        return ToAfx(ControlText(widget)).size();
     case BM_GETCHECK:
         return button && button->isCheckable() && button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
     case BM_SETCHECK:
