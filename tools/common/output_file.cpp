@@ -6,6 +6,8 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
+#include <memory>
 #include <optional>
 #include <random>
 
@@ -116,15 +118,20 @@ bool ReplaceAtomically(const std::string& path, const struct stat* pOld,
 bool WriteOutputFile(const std::string& path, std::span<const unsigned char> bytes) {
     if (path.empty())
         return false;
-    std::optional<std::string> target = FollowLinks(path);
-    if (!target)
-        return false;
     struct stat st;
-    if (stat(target->c_str(), &st) != 0)
-        return errno == ENOENT && ReplaceAtomically(*target, nullptr, bytes);
-    if (S_ISREG(st.st_mode))
-        return ReplaceAtomically(*target, &st, bytes);
-    if (S_ISDIR(st.st_mode))
+    if (stat(path.c_str(), &st) == 0) {
+        if (S_ISDIR(st.st_mode))
+            return false;
+        // Opened by its own name, so that the kernel follows links such as /dev/stdout
+        // (whose target, "pipe:[n]", is no path) as it does for any program.
+        if (!S_ISREG(st.st_mode))
+            return WriteInPlace(path, bytes);
+        std::unique_ptr<char, decltype(&free)> real(realpath(path.c_str(), nullptr), &free);
+        return real && ReplaceAtomically(real.get(), &st, bytes);
+    }
+    if (errno != ENOENT)
         return false;
-    return WriteInPlace(*target, bytes);
+    // A new file, or a link to one not made yet.
+    std::optional<std::string> target = FollowLinks(path);
+    return target && ReplaceAtomically(*target, nullptr, bytes);
 }
