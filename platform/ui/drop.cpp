@@ -1,6 +1,7 @@
 // Files dropped from a file manager: Qt's drag and drop events become WM_DROPFILES.
 #include "dialog_widget.h"
 
+#include <QApplication>
 #include <QDropEvent>
 #include <QMimeData>
 #include <QUrl>
@@ -20,8 +21,24 @@ DroppedFiles LocalFilesOf(const QMimeData* mime) {
     return files;
 }
 
+namespace {
+
+// Another modal window is open (the About box over the viewer): the windows behind it take
+// no input, dropped files included. Dialogs here are all modal, so any other one that shows
+// is the one on top.
+bool OtherModalWindowShown(const QWidget* self) {
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        if (window != self && window->isVisible() && window->isModal())
+            return true;
+    return false;
+}
+
+} // namespace
+
 bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
-    return acceptDrops() && !LocalFilesOf(event->mimeData()).paths.empty();
+    if (!acceptDrops() || !isEnabled() || OtherModalWindowShown(this))
+        return false;
+    return !LocalFilesOf(event->mimeData()).paths.empty();
 }
 
 bool DialogWidget::HandleFileDrag(QEvent* event) {

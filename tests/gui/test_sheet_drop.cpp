@@ -138,6 +138,26 @@ TEST_F(SheetDrop, NamesThatAreNotSheetsChangeNothing) {
     });
 }
 
+TEST_F(SheetDrop, ASheetDroppedWhileTheAboutBoxIsOpenChangesNothing) {
+    WriteSheet(Other() + "/attack05.bmp", 256, 160, 20);
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerState before = State(dlg);
+        bool shown = false;
+        WhenModal("About kyrAttack", [&](QWidget& about) {
+            shown = true;
+            Drop(&window, {File(Other() + "/attack05.bmp")});
+            QTest::keyClick(&about, Qt::Key_Return);
+        });
+        ::SendMessage(dlg.GetSafeHwnd(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+        ASSERT_TRUE(shown);
+        const ViewerState after = State(dlg);
+        EXPECT_EQ(after.folder, before.folder);
+        EXPECT_EQ(after.stored, before.stored);
+        EXPECT_EQ(after.nRow, before.nRow);
+        EXPECT_EQ(after.nSheetWidth, before.nSheetWidth);
+    });
+}
+
 TEST_F(SheetDrop, OfSeveralFilesTheFirstSheetCountsAlsoWhenDroppedOnAnEdit) {
     QTemporaryDir third;
     ASSERT_TRUE(third.isValid());
