@@ -80,21 +80,24 @@ std::string Rewrite40(const Subject& s) {
     return "convert " + Arg(s) + " " + Arg(s, "BMP3:");
 }
 
+uint64_t MiBRoundedUp(uint64_t bytes) {
+    return bytes / (1 << 20) + (bytes % (1 << 20) != 0);
+}
+
+// The fix crops to the sheet's own size from the top left, which is where the viewer reads.
 std::optional<Diagnosis> OverBudget(const Subject& s, uint64_t width, uint64_t height,
                                     uint64_t cost, bool jpeg) {
     if (cost <= kDecodingBudget)
         return std::nullopt;
-    const std::string crop = Format("%dx%d+0+0", s.sheetWidth, s.sheetHeight);
+    const std::string size = Format("%dx%d", s.sheetWidth, s.sheetHeight);
+    const std::string keeps = " (keeps the sheet's top-left " + size + ")";
     return Diagnosis{
         Format("the picture is %llu x %llu pixels and needs %llu MiB to open, more than the "
                "%llu MiB the viewer allows a picture",
                (unsigned long long)width, (unsigned long long)height,
-               (unsigned long long)((cost + (1 << 20) - 1) >> 20),
-               (unsigned long long)(kDecodingBudget >> 20)),
-        jpeg ? "jpegtran -crop " + crop + " -outfile " + Arg(s) + " " + Arg(s) +
-                   " (keeps the sheet's top-left " + crop.substr(0, crop.find('+')) + ")"
-             : "convert " + Arg(s) + " -crop " + crop + " +repage " + Arg(s, "BMP3:") +
-                   " (keeps the sheet's top-left " + crop.substr(0, crop.find('+')) + ")"};
+               (unsigned long long)MiBRoundedUp(cost), (unsigned long long)(kDecodingBudget >> 20)),
+        jpeg ? "jpegtran -crop " + size + "+0+0 -outfile " + Arg(s) + " " + Arg(s) + keeps
+             : "convert " + Arg(s) + " -crop " + size + "+0+0 +repage " + Arg(s, "BMP3:") + keeps};
 }
 
 // ---- BMP --------------------------------------------------------------------------------
@@ -344,9 +347,8 @@ std::optional<Diagnosis> DiagnoseOther(const Bytes& b, const Subject& s) {
         return Diagnosis{"it is a GIF picture, whatever its name says; the viewer reads BMP and "
                          "JPEG only",
                          "convert " + Arg(s, "", "[0]") + " " + Arg(s, "BMP3:")};
-    return Diagnosis{"it is neither a BMP nor a JPEG", Rewrite40(s) + " (if ImageMagick knows "
-                                                                      "its format), or save it "
-                                                                      "again as BMP"};
+    return Diagnosis{"it is neither a BMP nor a JPEG",
+                     Rewrite40(s) + " (if ImageMagick knows its format), or save it again as BMP"};
 }
 
 } // namespace
