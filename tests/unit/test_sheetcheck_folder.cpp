@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -263,12 +265,24 @@ TEST(SheetCheckFolder, EachCauseIsNamedWithItsFix) {
          "jpegtran -crop 384x480+0+0 -outfile " + at + "attack13.bmp " + at +
              "attack13.bmp (keeps the sheet's top-left 384x480)"},
         {"attack14.bmp", {}, "the file is empty (0 bytes)", "save the sheet again"},
+        // A folder, and a pipe that would stall a reader until something writes to it.
+        {"attack16.bmp",
+         {},
+         "it is not a file but a folder, device or pipe",
+         "put the sheet file itself in its place"},
+        {"attack17.bmp",
+         {},
+         "it is not a file but a folder, device or pipe",
+         "put the sheet file itself in its place"},
         {"effects01.bmp", Prefix(jpeg, 40),
          "the file ends after 40 bytes, before the JPEG says how big its picture is",
          "save or copy it again"},
     };
     for (const Case& c : cases)
-        dir.Write(c.name, c.bytes);
+        if (c.name != "attack16.bmp" && c.name != "attack17.bmp")
+            dir.Write(c.name, c.bytes);
+    fs::create_directory(at + "attack16.bmp");
+    ASSERT_EQ(mkfifo((at + "attack17.bmp").c_str(), 0600), 0);
     dir.Write("attack15.bmp", SampleBmp(artgen::SheetKind::Attack, 15));
     dir.Write("effects02.bmp", jpeg);
 

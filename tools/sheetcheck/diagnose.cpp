@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 namespace sheetcheck {
@@ -378,6 +379,11 @@ std::optional<Diagnosis> Diagnose(const std::vector<uint8_t>& head, uint64_t fil
 
 std::optional<Diagnosis> DiagnoseFile(const std::string& hostPath, int sheetWidth,
                                       int sheetHeight) {
+    // Opening a pipe would wait for a writer, and a folder has no bytes to tell anything by.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(hostPath, ec))
+        return Diagnosis{"it is not a file but a folder, device or pipe",
+                         "put the sheet file itself in its place"};
     std::ifstream in(hostPath, std::ios::binary);
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
