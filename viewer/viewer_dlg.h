@@ -72,6 +72,8 @@ protected:
     afx_msg void OnChangeRow();
     afx_msg void OnAttackMode();
     afx_msg void OnEffectsMode();
+    // A sheet dropped from a file manager: what the user would do by hand to show it.
+    afx_msg void OnDropFiles(HDROP hDropInfo);
 
     DECLARE_MESSAGE_MAP()
 
@@ -80,6 +82,8 @@ private:
     // setting written, nothing else of the state touched.
     void WatchSheet(const CString& strPath);
     bool ReloadWatchedSheet();
+
+    void ShowDroppedSheet(const DroppedSheet& sheet);
 
     void PaintIconic();
     // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.

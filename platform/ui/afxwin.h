@@ -63,6 +63,10 @@ template <auto pfn> LRESULT Call_vwp(CCmdTarget* p, WPARAM wParam, LPARAM lParam
     (static_cast<ClassOf<pfn>*>(p)->*pfn)((UINT)wParam, point);
     return 0;
 }
+template <auto pfn> LRESULT Call_vdrop(CCmdTarget* p, WPARAM wParam, LPARAM) {
+    (static_cast<ClassOf<pfn>*>(p)->*pfn)(reinterpret_cast<HDROP>(wParam));
+    return 0;
+}
 template <auto pfn> LRESULT Call_h(CCmdTarget* p, WPARAM, LPARAM) {
     return (LRESULT)(static_cast<ClassOf<pfn>*>(p)->*pfn)();
 }
@@ -98,6 +102,7 @@ protected:                                                                      
 #define ON_WM_TIMER() {WM_TIMER, 0, 0, &afx::Call_vw<&ThisClass::OnTimer>},
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &afx::Call_vwl<&ThisClass::OnSysCommand>},
 #define ON_WM_LBUTTONDOWN() {WM_LBUTTONDOWN, 0, 0, &afx::Call_vwp<&ThisClass::OnLButtonDown>},
+#define ON_WM_DROPFILES() {WM_DROPFILES, 0, 0, &afx::Call_vdrop<&ThisClass::OnDropFiles>},
 #define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, &afx::Call_h<&ThisClass::OnQueryDragIcon>},
 
 // A window: a Qt widget that messages reach through the message map of the object attached
@@ -138,6 +143,8 @@ public:
     int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
     void SetWindowText(LPCTSTR lpszString);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
+    // Whether files dropped from a file manager reach this window as WM_DROPFILES.
+    void DragAcceptFiles(BOOL bAccept = TRUE);
 
 protected:
     // The message being handled, for Default().
@@ -149,6 +156,7 @@ protected:
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
     afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnDropFiles(HDROP hDropInfo);
 
     // Commands a window does not handle itself go on to the application.
     BOOL RouteCommandToApp(WPARAM wParam, LPARAM lParam);

@@ -343,6 +343,10 @@ void DialogWidget::keyPressEvent(QKeyEvent* event) {
 bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->parent() == this)
         return HandleDialogKey(static_cast<QKeyEvent*>(event));
+    // A file dropped on an edit is the dialog's, as on the original platform, where edits
+    // take no file drops; a text drag still goes to the edit.
+    if (watched->parent() == this && HandleFileDrag(event))
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 

@@ -8,6 +8,7 @@
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HMENU);
 DECLARE_HANDLE(HINSTANCE);
+DECLARE_HANDLE(HDROP);
 typedef HICON HCURSOR;
 
 #define LOWORD(l) ((WORD)(((DWORD)(l)) & 0xffff))
@@ -31,8 +32,10 @@ typedef HICON HCURSOR;
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_LBUTTONDOWN 0x0201
+#define WM_DROPFILES 0x0233
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
+#define BM_CLICK 0x00F5
 
 // Notification codes of WM_COMMAND.
 #define BN_CLICKED 0
@@ -93,3 +96,12 @@ HINSTANCE AfxGetResourceHandle();
 // Icons are shared: a second load returns the same handle, and nothing is freed.
 HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName);
 int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax);
+
+// Files dropped on a window that accepts them (CWnd::DragAcceptFiles) arrive as WM_DROPFILES
+// with an HDROP in wParam. iFile 0xFFFFFFFF gives the number of files; otherwise the local
+// path of file iFile is copied into lpszFile (at most cch - 1 bytes and a terminator, never
+// splitting a character) and its length returned; a null lpszFile gives the length alone.
+// The handle is good until the message returns.
+UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch);
+// Ends the use of a drop; the window that delivered it releases it.
+void DragFinish(HDROP hDrop);

@@ -147,6 +147,12 @@ LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lP
         if (button && button->isCheckable())
             button->setChecked(wParam == BST_CHECKED);
         return 0;
+    case BM_CLICK:
+        // As a click by the user: an auto radio button checks itself and clears its
+        // siblings, and the parent hears BN_CLICKED.
+        if (button && button->isEnabled())
+            button->click();
+        return 0;
     default:
         return 0;
     }

@@ -44,6 +44,9 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
@@ -56,6 +59,10 @@ private:
     bool HandleDialogKey(QKeyEvent* event);
     int EnterCommandId() const;
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Files dragged over the dialog or any of its controls are the dialog's, when it
+    // accepts them.
+    bool TakesFileDrag(QDropEvent* event) const;
+    bool HandleFileDrag(QEvent* event);
 
     std::vector<QWidget*> m_controls; // template (tab) order
     std::vector<DWORD> m_styles;

@@ -9,6 +9,10 @@
 #include <QIcon>
 #include <QString>
 
+#include <string>
+#include <vector>
+
+class QMimeData;
 class QWidget;
 
 namespace ui {
@@ -55,6 +59,13 @@ QIcon IconFromHandle(HICON hIcon);
 QFont ControlFont(const DialogTemplate& dlgTemplate);
 // A template rectangle in dialog units, in pixels.
 QRect DialogRectToPixels(short x, short y, short cx, short cy);
+
+// What an HDROP stands for: the dropped files' local paths, in the framework's text.
+struct DroppedFiles {
+    std::vector<std::string> paths;
+};
+// The local files a drag carries (file URLs only), in the order given.
+DroppedFiles LocalFilesOf(const QMimeData* mime);
 
 // Forgets the objects attached to a widget when it is destroyed.
 void TrackWidget(QWidget* widget);
