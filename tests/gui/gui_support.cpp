@@ -17,6 +17,23 @@
 #include <unistd.h>
 #include <vector>
 
+QString StartViewerProcess(QProcess& process, const QString& program, const QString& configHome) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_SCALE_FACTOR", "1");
+    env.insert("XDG_CONFIG_HOME", configHome);
+    process.setProcessEnvironment(env);
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, {});
+    if (!process.waitForStarted(10000))
+        return {};
+    const QString settings = configHome + "/Marrowfen/kyrattack.conf";
+    QTest::qWaitFor(
+        [&] { return QFileInfo::exists(settings) || process.state() == QProcess::NotRunning; },
+        60000);
+    return QFileInfo::exists(settings) ? settings : QString();
+}
+
 void WriteSheet(const std::string& path, int width, int height, int nIndex) {
     fixtures::BmpTable table;
     for (int i = 0; i < 256; ++i)

@@ -7,6 +7,7 @@
 #include "bmp_writer.h"
 #include "viewer_dlg.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -19,6 +20,12 @@
 // Writes an 8-bit bottom-up BMP of width x height pixels, every pixel nIndex, whose colour
 // table maps index i to (i, 255 - i, i / 2).
 void WriteSheet(const std::string& path, int width, int height, int nIndex);
+
+// Starts the viewer program in a process of its own, offscreen, with configHome as its
+// settings folder, and waits until the dialog has written its settings file (as it does while
+// it initialises) or the program ended. Returns the settings file's path, or empty when no
+// file was written.
+QString StartViewerProcess(QProcess& process, const QString& program, const QString& configHome);
 
 // Counts the opens of one file through inotify, so that a test can see how often a sheet
 // was read.

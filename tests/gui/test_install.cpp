@@ -1,6 +1,7 @@
 // The program as the package installs it: an install of the build tree into a temporary root
 // must validate as a desktop program, carry one application id and one version throughout,
 // and its viewer must find its sample art beside itself.
+#include "gui_support.h"
 #include "kyrattack32.xpm"
 #include "resources.h"
 
@@ -134,20 +135,9 @@ TEST_F(InstalledTree, ViewerStartsOnItsSampleArt) {
 
     QTemporaryDir config;
     ASSERT_TRUE(config.isValid());
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("QT_SCALE_FACTOR", "1");
-    env.insert("XDG_CONFIG_HOME", config.path());
     QProcess viewer;
-    viewer.setProcessEnvironment(env);
-    viewer.setProcessChannelMode(QProcess::ForwardedChannels);
-    viewer.start(Path("bin/kyrattack"), {});
-    ASSERT_TRUE(viewer.waitForStarted(10000));
-    const QString settings = config.path() + "/Marrowfen/kyrattack.conf";
-    const bool settled = QTest::qWaitFor(
-        [&] { return QFileInfo::exists(settings) || viewer.state() == QProcess::NotRunning; },
-        60000);
-    ASSERT_TRUE(settled && QFileInfo::exists(settings)) << "the installed viewer did not start";
+    const QString settings = StartViewerProcess(viewer, Path("bin/kyrattack"), config.path());
+    ASSERT_FALSE(settings.isEmpty()) << "the installed viewer did not start";
     QTest::qWait(1000);
     EXPECT_EQ(viewer.state(), QProcess::Running);
     viewer.terminate();
