@@ -24,10 +24,8 @@ class QPainter;
 
 // Stretch modes. Every mode samples nearest-neighbour: an 8-bit surface has nothing to blend.
 #define BLACKONWHITE 1
-#define WHITEONBLACK 2
 #define COLORONCOLOR 3
 #define HALFTONE 4
-#define STRETCH_DELETESCANS COLORONCOLOR
 
 // The one raster operation the platform carries out.
 #define SRCCOPY 0x00CC0020

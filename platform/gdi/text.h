@@ -5,7 +5,6 @@
 #include "afxgdi.h"
 
 // DrawTextA format flags.
-#define DT_TOP 0x00000000
 #define DT_LEFT 0x00000000
 #define DT_CENTER 0x00000001
 #define DT_RIGHT 0x00000002
@@ -17,7 +16,6 @@
 #define DT_NOPREFIX 0x00000800
 
 // Font weights.
-#define FW_DONTCARE 0
 #define FW_NORMAL 400
 #define FW_BOLD 700
 
