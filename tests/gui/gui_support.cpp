@@ -28,10 +28,10 @@ QString StartViewerProcess(QProcess& process, const QString& program, const QStr
     if (!process.waitForStarted(10000))
         return {};
     const QString settings = configHome + "/Marrowfen/kyrattack.conf";
-    QTest::qWaitFor(
+    const bool settled = QTest::qWaitFor(
         [&] { return QFileInfo::exists(settings) || process.state() == QProcess::NotRunning; },
         60000);
-    return QFileInfo::exists(settings) ? settings : QString();
+    return settled && QFileInfo::exists(settings) ? settings : QString();
 }
 
 void WriteSheet(const std::string& path, int width, int height, int nIndex) {
