@@ -12,8 +12,7 @@ long AfxLiveExceptionCount() {
 }
 
 IMPLEMENT_DYNAMIC(CException, CObject)
-IMPLEMENT_DYNAMIC(CSimpleException, CException)
-IMPLEMENT_DYNAMIC(CMemoryException, CSimpleException)
+IMPLEMENT_DYNAMIC(CMemoryException, CException)
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
 CException::CException(BOOL bAutoDelete) : m_bAutoDelete(bAutoDelete) {

@@ -16,13 +16,7 @@ public:
     BOOL m_bAutoDelete;
 };
 
-class CSimpleException : public CException {
-    DECLARE_DYNAMIC(CSimpleException)
-public:
-    CSimpleException() = default;
-};
-
-class CMemoryException : public CSimpleException {
+class CMemoryException : public CException {
     DECLARE_DYNAMIC(CMemoryException)
 public:
     CMemoryException() = default;

@@ -1,6 +1,6 @@
 #include "object.h"
 
-const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr};
+const CRuntimeClass CObject::classCObject = {"CObject", nullptr};
 
 BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const {
     for (const CRuntimeClass* p = this; p; p = p->m_pBaseClass) {

@@ -7,9 +7,6 @@ class CObject;
 
 struct CRuntimeClass {
     LPCSTR m_lpszClassName;
-    int m_nObjectSize;
-    UINT m_wSchema;
-    CObject* (*m_pfnCreateObject)();
     const CRuntimeClass* m_pBaseClass;
 
     BOOL IsDerivedFrom(const CRuntimeClass* pBaseClass) const;
@@ -22,15 +19,12 @@ public:                                                                         
     static const CRuntimeClass class##class_name;                                                  \
     const CRuntimeClass* GetRuntimeClass() const override;
 
-#define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema)                               \
-    const CRuntimeClass class_name::class##class_name = {                                          \
-        #class_name, sizeof(class class_name), wSchema, nullptr, RUNTIME_CLASS(base_class_name)};  \
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
+    const CRuntimeClass class_name::class##class_name = {#class_name,                              \
+                                                         RUNTIME_CLASS(base_class_name)};          \
     const CRuntimeClass* class_name::GetRuntimeClass() const {                                     \
         return RUNTIME_CLASS(class_name);                                                          \
     }
-
-#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
-    IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF)
 
 class CObject {
 public:

@@ -23,7 +23,6 @@ public:
     CRect(const RECT& rc) : RECT(rc) {}
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
-    BOOL IsRectEmpty() const { return ::IsRectEmpty(this); }
     BOOL PtInRect(POINT pt) const { return ::PtInRect(this, pt); }
     operator LPRECT() { return this; }
     operator LPCRECT() const { return this; }

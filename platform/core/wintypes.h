@@ -14,14 +14,10 @@ typedef unsigned int UINT;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef DWORD COLORREF;
-typedef char CHAR;
-typedef char TCHAR;
 typedef const char* LPCSTR;
 typedef const char* LPCTSTR;
-typedef char* LPSTR;
 typedef char* LPTSTR;
 typedef void* LPVOID;
-typedef const void* LPCVOID;
 typedef intptr_t LPARAM;
 typedef uintptr_t WPARAM;
 typedef intptr_t LRESULT;
@@ -57,11 +53,6 @@ struct POINT {
     LONG y;
 };
 typedef POINT* LPPOINT;
-
-struct SIZE {
-    LONG cx;
-    LONG cy;
-};
 
 #define RGB(r, g, b)                                                                               \
     ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))

@@ -46,7 +46,6 @@ struct BITMAPINFOHEADER {
     DWORD biClrUsed;
     DWORD biClrImportant;
 };
-typedef BITMAPINFOHEADER* LPBITMAPINFOHEADER;
 
 struct RGBQUAD {
     BYTE rgbBlue;
@@ -59,7 +58,6 @@ struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
 };
-typedef BITMAPINFO* LPBITMAPINFO;
 
 struct PALETTEENTRY {
     BYTE peRed;

@@ -213,9 +213,3 @@ BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientatio
                               bUnderline, cStrikeOut, nCharSet, nOutPrecision, nClipPrecision,
                               nQuality, nPitchAndFamily, lpszFacename));
 }
-
-BOOL CFont::CreatePointFont(int nPointSize, LPCTSTR lpszFaceName, CDC*) {
-    // Tenths of a point at 96 dpi: pixels = points * 96 / 72.
-    int height = -MulDiv(nPointSize, 96, 720);
-    return CreateFont(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, lpszFaceName);
-}

@@ -47,7 +47,5 @@ public:
                     BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet,
                     BYTE nOutPrecision, BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,
                     LPCTSTR lpszFacename);
-    // nPointSize in tenths of a point, at the display's 96 pixels per inch whatever pDC is.
-    BOOL CreatePointFont(int nPointSize, LPCTSTR lpszFaceName, class CDC* pDC = nullptr);
     operator HFONT() const { return reinterpret_cast<HFONT>(m_hObject); }
 };

@@ -242,7 +242,7 @@ TEST_F(DrawTextTest, RestoresFontColourAndModeEvenForAnEmptyString) {
     CDIB dib;
     Blank(dib, 40, 20);
     CFont previous;
-    previous.CreatePointFont(80, "Liberation Sans");
+    previous.CreateFont(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Liberation Sans");
     HGDIOBJ original = SelectObject(dib.m_hDC, previous.m_hObject);
     SetTextColor(dib.m_hDC, RGB(1, 2, 3));
     SetBkMode(dib.m_hDC, OPAQUE);
