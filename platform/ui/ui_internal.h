@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QFont>
 #include <QIcon>
+#include <QPixmap>
+#include <QSettings>
 #include <QString>
 
 class QWidget;
@@ -55,6 +57,11 @@ QIcon IconFromHandle(HICON hIcon);
 QFont ControlFont(const DialogTemplate& dlgTemplate);
 // A template rectangle in dialog units, in pixels.
 QRect DialogRectToPixels(short x, short y, short cx, short cy);
+
+// The settings file's format: "key=value" lines whose value is kept exactly as typed.
+QSettings::Format ProfileFormat();
+// Whether a value fits on one line of that file.
+bool IsProfileText(const QString& text);
 
 // Forgets the objects attached to a widget when it is destroyed.
 void TrackWidget(QWidget* widget);

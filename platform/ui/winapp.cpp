@@ -117,7 +117,7 @@ CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTST
     std::string path = GetProfilePath();
     if (path.empty() || !lpszSection || !lpszEntry)
         return strDefault;
-    QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+    QSettings settings(QString::fromStdString(path), ui::ProfileFormat());
     QVariant value = settings.value(SettingsKey(lpszSection, lpszEntry));
     // Only a plain string is a value this program wrote; anything else, or a file that could
     // not be read or parsed, gives the default.
@@ -132,7 +132,7 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
     std::string path = GetProfilePath();
     if (path.empty() || !lpszSection)
         return FALSE;
-    QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+    QSettings settings(QString::fromStdString(path), ui::ProfileFormat());
     if (!lpszEntry) {
         settings.remove(ui::FromAfx(lpszSection));
     } else if (!lpszValue) {
@@ -142,6 +142,9 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
         // folder at each start, almost always unchanged, so a value already stored is left be.
         const QString key = SettingsKey(lpszSection, lpszEntry);
         const QString value = ui::FromAfx(lpszValue);
+        // A line break would end the value early and start lines of its own in the file.
+        if (!ui::IsProfileText(value))
+            return FALSE;
         const QVariant stored = settings.value(key);
         if (settings.status() == QSettings::NoError && stored.typeId() == QMetaType::QString &&
             stored.toString() == value)
