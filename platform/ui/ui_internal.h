@@ -52,6 +52,8 @@ void SetControlText(QWidget* widget, const QString& text);
 QString StripMnemonics(const QString& text);
 
 QIcon IconFromHandle(HICON hIcon);
+// The icon at nSize x nSize logical pixels for a device of that pixel ratio.
+QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr = 1.0);
 
 // The font that a template's controls are shown in.
 QFont ControlFont(const DialogTemplate& dlgTemplate);
