@@ -162,12 +162,17 @@ void CViewerDlg::ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, 
     const int K = SheetKeyIndex(m_Sheet);
     const bool bPresent = m_Stage.m_pBMI && m_Stage.m_pBits;
     // The stage takes the sheet's own colours, so that a thrown sprite looks as it does in
-    // the row strip; a trail kept in another sheet's colours would show the new sprite in
-    // the old ones.
+    // the row strip. A trail is kept only while the sheet's colours and key stay those the
+    // stage was made with: otherwise the new sprite would show in the old colours, on the old
+    // sheet's background.
     CPalette sheetColours;
     BuildPalette(m_Sheet.m_pBMI, nullptr, &sheetColours);
-    if (!(bPresent && IsChecked(m_SmearCheck) && HasColours(m_Stage, &sheetColours)))
+    const bool bKeep = bPresent && IsChecked(m_SmearCheck) && K == m_nStageKey &&
+                       HasColours(m_Stage, &sheetColours);
+    if (!bKeep) {
         m_Stage.Create(W, H, K, &sheetColours);
+        m_nStageKey = K;
+    }
     if (!m_Stage.m_pBMI || !m_Stage.m_pBits)
         return;
 

@@ -229,40 +229,59 @@ std::set<QRgb> StageColours(const QImage& shot) {
 
 } // namespace
 
-TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursStayTheSame) {
-    // attack01.bmp: the same cells as attack00.bmp in other colours.
+TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) {
+    // attack01.bmp: the cells of attack00.bmp in other colours; attack02.bmp: the same
+    // colours as attack00.bmp, but index 7 on the grid lines and so the key.
     const auto otherColour = [](int i) { return QColor(255 - i, 96, i); };
-    std::vector<unsigned char> other = Bmp8(
-        384, 480,
-        [](int x, int y) {
-            return (unsigned char)(x % 48 == 0 || y % 48 == 0 ? 0 : SpriteIndex(y / 48, x / 48));
-        },
-        [&](int i) {
-            QColor c = otherColour(i);
-            return RGBQUAD{(BYTE)c.blue(), (BYTE)c.green(), (BYTE)c.red(), 0};
-        });
-    FILE* file = fopen(Art("attack01.bmp").c_str(), "wb");
-    ASSERT_NE(file, nullptr);
-    fwrite(other.data(), 1, other.size(), file);
-    fclose(file);
+    const auto write = [&](const char* name, int nKey, const std::function<QColor(int)>& colour) {
+        std::vector<unsigned char> bmp = Bmp8(
+            384, 480,
+            [&](int x, int y) {
+                return (unsigned char)(x % 48 == 0 || y % 48 == 0 ? nKey
+                                                                  : SpriteIndex(y / 48, x / 48));
+            },
+            [&](int i) {
+                QColor c = colour(i);
+                return RGBQUAD{(BYTE)c.blue(), (BYTE)c.green(), (BYTE)c.red(), 0};
+            });
+        FILE* file = fopen(Art(name).c_str(), "wb");
+        ASSERT_NE(file, nullptr);
+        fwrite(bmp.data(), 1, bmp.size(), file);
+        fclose(file);
+    };
+    write("attack01.bmp", 0, otherColour);
+    write("attack02.bmp", 7, IndexColour);
 
     Run([&](PaintedViewer& viewer) {
+        QWidget* row = ui::WidgetFromHandle(viewer.dlg.GetDlgItem(IDC_ROW)->GetSafeHwnd());
+        const auto typeRow = [&](const char* text) {
+            QTest::mouseClick(row, Qt::LeftButton);
+            QTest::keyClick(row, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(row, text);
+        };
+        const QColor sprite = IndexColour(SpriteIndex(0, 0));
         viewer.Click(IDC_SMEAR);
         viewer.Click(IDC_LOOP_FRAMES);
         viewer.Click(IDOK);
         viewer.TickAt(kStart + 1750);
         // A reload of a sheet whose colours did not change keeps the trail.
         viewer.Click(IDC_RELOAD);
-        viewer.TickAt(kStart + 1900);
-        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(65) | kRestingAttack);
+        viewer.TickAt(kStart + 1800);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(84) | kRestingAttack);
+
+        // Row 20: the same colours, another key; the stage starts afresh on that key.
+        typeRow("20");
+        ASSERT_EQ(viewer.dlg.m_nRow, 20);
+        viewer.TickAt(kStart + 1850);
+        QImage shot = viewer.Shot();
+        EXPECT_EQ(StageColours(shot), (std::set<QRgb>{IndexColour(7).rgb(), sprite.rgb()}));
+        EXPECT_TRUE(StageSolid(shot, Flying(74), sprite));
 
         // Row 10 lies in attack01.bmp: the stage starts afresh in that sheet's colours.
-        QWidget* row = ui::WidgetFromHandle(viewer.dlg.GetDlgItem(IDC_ROW)->GetSafeHwnd());
-        QTest::mouseClick(row, Qt::LeftButton);
-        QTest::keyClicks(row, "10");
+        typeRow("10");
         ASSERT_EQ(viewer.dlg.m_nRow, 10);
         viewer.TickAt(kStart + 1950);
-        QImage shot = viewer.Shot();
+        shot = viewer.Shot();
         const std::set<QRgb> expected{otherColour(0).rgb(), otherColour(SpriteIndex(0, 0)).rgb()};
         EXPECT_EQ(StageColours(shot), expected);
         EXPECT_TRUE(StageSolid(shot, Flying(55), otherColour(SpriteIndex(0, 0))));
