@@ -162,7 +162,8 @@ void WhenModal(const QString& title, const std::function<void(QWidget&)>& fn) {
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, qApp, [poll, title, fn] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->windowTitle() == title && window->isVisible() && window->isModal()) {
+            if (window->windowTitle() == title && window->isVisible() &&
+                QApplication::activeModalWidget() == window) {
                 poll->stop();
                 poll->deleteLater();
                 fn(*window);
