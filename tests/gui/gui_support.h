@@ -66,5 +66,6 @@ private:
 
 // Runs fn from the event loop that is running now (a modal dialog's), once it is idle.
 void Later(const std::function<void()>& fn);
-// Runs fn from the event loop once a modal window with that title is shown.
+// Runs fn from the event loop once a window with that title is shown and is the modal one,
+// the window that takes input.
 void WhenModal(const QString& title, const std::function<void(QWidget&)>& fn);
