@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 namespace {
@@ -43,6 +44,7 @@ __attribute__((noinline)) bool RunGuarded(JpegRead* pRead, GuardedStage pStage) 
         bDone = pStage(pRead);
     } catch (CException* e) {
         e->Delete();
+    } catch (const std::bad_alloc&) {
     }
     pRead->cinfo.client_data = nullptr;
     return bDone;

@@ -91,4 +91,6 @@ private:
 
     CString m_strWatchedPath;
     std::unique_ptr<SheetWatcher> m_pSheetWatcher;
+    // The key index the stage was filled with when it was made.
+    int m_nStageKey = -1;
 };

@@ -74,7 +74,10 @@ HDC CreatePainterDC(QPainter* pPainter) {
     dc->painter = pPainter;
     dc->palette = SystemPalette();
     dc->font = SystemFont();
-    Register(dc);
+    if (!Register(dc)) {
+        delete dc;
+        return nullptr;
+    }
     return reinterpret_cast<HDC>(static_cast<Object*>(dc));
 }
 

@@ -66,8 +66,13 @@ Bitmap::~Bitmap() {
     free(bits);
 }
 
-void Register(Object* obj) {
-    Live().insert(obj);
+bool Register(Object* obj) noexcept {
+    try {
+        Live().insert(obj);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 void Unregister(Object* obj) {
     Live().erase(obj);
@@ -204,7 +209,10 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     bmp->stride = (int)stride;
     DWORD colors = h.biClrUsed == 0 || h.biClrUsed > 256 ? 256 : h.biClrUsed;
     memcpy(bmp->table, pbmi->bmiColors, colors * sizeof(RGBQUAD));
-    Register(bmp);
+    if (!Register(bmp)) {
+        delete bmp;
+        return nullptr;
+    }
     if (ppvBits)
         *ppvBits = bmp->bits;
     return reinterpret_cast<HBITMAP>(static_cast<Object*>(bmp));
@@ -217,7 +225,10 @@ HDC CreateCompatibleDC(HDC) {
     dc->bitmap = StockBitmap();
     dc->palette = DefaultPalette();
     dc->font = SystemFont();
-    Register(dc);
+    if (!Register(dc)) {
+        delete dc;
+        return nullptr;
+    }
     return reinterpret_cast<HDC>(static_cast<Object*>(dc));
 }
 
@@ -229,7 +240,10 @@ HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
         return nullptr;
     dc->palette = DefaultPalette();
     dc->font = SystemFont();
-    Register(dc);
+    if (!Register(dc)) {
+        delete dc;
+        return nullptr;
+    }
     return reinterpret_cast<HDC>(static_cast<Object*>(dc));
 }
 
@@ -351,8 +365,16 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
     Palette* pal = new (std::nothrow) Palette;
     if (!pal)
         return nullptr;
-    pal->entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
-    Register(pal);
+    try {
+        pal->entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
+    } catch (const std::bad_alloc&) {
+        delete pal;
+        return nullptr;
+    }
+    if (!Register(pal)) {
+        delete pal;
+        return nullptr;
+    }
     return reinterpret_cast<HPALETTE>(static_cast<Object*>(pal));
 }
 

@@ -198,9 +198,17 @@ HFONT CreateFontA(int cHeight, int, int, int, int cWeight, DWORD bItalic, DWORD 
     font->italic = bItalic != 0;
     font->underline = bUnderline != 0;
     font->strikeOut = bStrikeOut != 0;
-    if (pszFaceName)
-        font->face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
-    Register(font);
+    try {
+        if (pszFaceName)
+            font->face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
+    } catch (const std::bad_alloc&) {
+        delete font;
+        return nullptr;
+    }
+    if (!Register(font)) {
+        delete font;
+        return nullptr;
+    }
     return reinterpret_cast<HFONT>(static_cast<Object*>(font));
 }
 

@@ -3,14 +3,15 @@
 
 #include <QPainter>
 
-// A paint context wraps a painter on the window; it paints only during the window's
-// WM_PAINT, clipped to the region being repainted.
+// A paint context wraps a painter on the window's kept picture; it paints only during the
+// window's WM_PAINT, clipped to the region being repainted.
 HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint) {
     ui::DialogWidget* dialog = ui::AsDialog(hWnd);
     QPainter* painter = nullptr;
     QRect bounds;
     if (dialog && dialog->InPaint()) {
-        painter = new QPainter(dialog);
+        painter = new QPainter(&dialog->Surface());
+        painter->setClipRegion(dialog->PaintRegion());
         bounds = dialog->PaintRegion().boundingRect();
     }
     HDC hdc = CreatePainterDC(painter);
@@ -48,6 +49,6 @@ BOOL DrawIcon(HDC hDC, int x, int y, HICON hIcon) {
     if (!painter || !hIcon)
         return FALSE;
     int size = GetSystemMetrics(SM_CXICON);
-    painter->drawPixmap(x, y, ui::IconFromHandle(hIcon).pixmap(size, size));
+    painter->drawPixmap(x, y, ui::IconPixmap(hIcon, size, painter->deviceTransform().m11()));
     return TRUE;
 }

@@ -3,8 +3,9 @@
 #include "viewer_app.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -17,12 +18,16 @@
 #include <unistd.h>
 #include <vector>
 
-QString StartViewerProcess(QProcess& process, const QString& program, const QString& configHome) {
+QProcessEnvironment ViewerEnvironment(const QString& configHome) {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert("QT_QPA_PLATFORM", "offscreen");
     env.insert("QT_SCALE_FACTOR", "1");
     env.insert("XDG_CONFIG_HOME", configHome);
-    process.setProcessEnvironment(env);
+    return env;
+}
+
+QString StartViewerProcess(QProcess& process, const QString& program, const QString& configHome) {
+    process.setProcessEnvironment(ViewerEnvironment(configHome));
     process.setProcessChannelMode(QProcess::ForwardedChannels);
     process.start(program, {});
     if (!process.waitForStarted(10000))
@@ -100,13 +105,25 @@ std::string GuiTest::SettingsFile() const {
 }
 
 void GuiTest::StoreFolderSetting(const std::string& folder) {
-    QSettings settings(QString::fromStdString(SettingsFile()), QSettings::IniFormat);
-    settings.setValue("Prefs/fileName", QString::fromStdString(folder));
+    QDir().mkpath(QFileInfo(QString::fromStdString(SettingsFile())).path());
+    QFile file(QString::fromStdString(SettingsFile()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(("[Prefs]\nfileName=" + folder + "\n").c_str());
 }
 
+// The value of the first "fileName=" line in section [Prefs], as it stands in the file.
 std::string GuiTest::StoredFolder() const {
-    QSettings settings(QString::fromStdString(SettingsFile()), QSettings::IniFormat);
-    return settings.value("Prefs/fileName").toString().toStdString();
+    QFile file(QString::fromStdString(SettingsFile()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    bool inPrefs = false;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith('['))
+            inPrefs = line == "[Prefs]";
+        else if (inPrefs && line.startsWith("fileName="))
+            return line.mid(9).toStdString();
+    }
+    return {};
 }
 
 void Later(const std::function<void()>& fn) {
@@ -117,7 +134,8 @@ void WhenModal(const QString& title, const std::function<void(QWidget&)>& fn) {
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, qApp, [poll, title, fn] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->windowTitle() == title && window->isVisible() && window->isModal()) {
+            if (window->windowTitle() == title && window->isVisible() &&
+                QApplication::activeModalWidget() == window) {
                 poll->stop();
                 poll->deleteLater();
                 fn(*window);

@@ -21,6 +21,9 @@
 // table maps index i to (i, 255 - i, i / 2).
 void WriteSheet(const std::string& path, int width, int height, int nIndex);
 
+// The environment of a viewer started as a process of its own: offscreen, at scale 1, with its
+// settings under configHome.
+QProcessEnvironment ViewerEnvironment(const QString& configHome);
 // Starts the viewer program in a process of its own, offscreen, with configHome as its
 // settings folder, and waits until the dialog has written its settings file (as it does while
 // it initialises) or the program ended. Returns the settings file's path, or empty when no
@@ -68,5 +71,6 @@ private:
 
 // Runs fn from the event loop that is running now (a modal dialog's), once it is idle.
 void Later(const std::function<void()>& fn);
-// Runs fn from the event loop once a modal window with that title is shown.
+// Runs fn from the event loop once a window with that title is shown and is the modal one,
+// the window that takes input.
 void WhenModal(const QString& title, const std::function<void(QWidget&)>& fn);

@@ -29,13 +29,8 @@ unsigned char CellSheetPixel(int x, int y, int c) {
 }
 
 std::vector<unsigned char> CellSheetBmp(int width, int height, int c) {
-    fixtures::BmpTable table;
-    for (int i = 0; i < 256; ++i) {
-        QColor colour = IndexColour(i);
-        table[i] = {(BYTE)colour.blue(), (BYTE)colour.green(), (BYTE)colour.red(), 0};
-    }
     return fixtures::EncodeBmp8(
-        width, height, [c](int x, int y) { return CellSheetPixel(x, y, c); }, table);
+        width, height, [c](int x, int y) { return CellSheetPixel(x, y, c); }, TableOf(IndexColour));
 }
 
 QRect ToClient(const QRect& stageRect) {
@@ -75,6 +70,15 @@ void RestoreClock() {
 
 QColor IndexColour(int nIndex) {
     return QColor(nIndex, 255 - nIndex, kGreen);
+}
+
+fixtures::BmpTable TableOf(const std::function<QColor(int)>& colour) {
+    fixtures::BmpTable table;
+    for (int i = 0; i < 256; ++i) {
+        const QColor c = colour(i);
+        table[i] = {(uint8_t)c.blue(), (uint8_t)c.green(), (uint8_t)c.red(), 0};
+    }
+    return table;
 }
 
 int IndexOf(QColor colour) {

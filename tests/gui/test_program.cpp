@@ -3,9 +3,9 @@
 #include "gui_support.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -38,6 +38,25 @@ TEST(Program, StartsItsDialogAndRunsUntilTerminated) {
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(program.exitCode(), SIGTERM) << "ended by another signal";
-    EXPECT_EQ(QSettings(settings, QSettings::IniFormat).value("Prefs/fileName").toString(),
-              "c:\\Kyr\\art");
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), "[Prefs]\nfileName=c:\\Kyr\\art\n");
+}
+
+TEST(Program, WithoutADisplaySaysSoInOneLineAndExitsWithOne) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    QProcessEnvironment env = ViewerEnvironment(config.path());
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(ProgramPath(), {});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("display"))) << err.toStdString();
+    EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
 }

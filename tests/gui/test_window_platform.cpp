@@ -99,6 +99,15 @@ ON_WM_LBUTTONDOWN()
 ON_WM_PAINT()
 END_MESSAGE_MAP()
 
+// The picture of the application icon's image of that size, straight from the resource.
+const char* const* IconImageOfSize(int nSize) {
+    const IconGroup* group = ResFindIconGroup(IDR_MAINFRAME);
+    for (int i = 0; group && i < group->nImages; ++i)
+        if (group->pImages[i].nSize == nSize)
+            return group->pImages[i].xpm;
+    return nullptr;
+}
+
 QColor PixelOnScreen(QWidget& window, QPoint at) {
     QImage shot = window.screen()->grabWindow(window.winId()).toImage();
     return shot.pixelColor(at);
@@ -151,6 +160,40 @@ TEST_F(GuiTest, ControlsLandOnTheirTemplateRectanglesAndTheirTextsFit) {
     });
 }
 
+TEST_F(GuiTest, TheGroupBoxTopLineRunsThroughTheMiddleOfItsCaption) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        auto* group = window.findChild<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_NE(group, nullptr);
+        RECT frame = {7, 7, 7 + 392, 7 + 61};
+        dlg.MapDialogRect(&frame);
+        EXPECT_EQ(group->geometry(),
+                  QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1)));
+        const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+        const QRgb line = group->palette().color(QPalette::Dark).rgb();
+        const QRgb background = window.palette().color(QPalette::Window).rgb();
+        const QFontMetrics metrics(group->font());
+        const QRect box = group->geometry();
+        const int lineY = box.top() + metrics.height() / 2 - 1;
+        const int textLeft = box.left() + 7;
+        const int textRight = textLeft + metrics.horizontalAdvance("View Mode: ");
+        // The line on either side of the caption; the caption's strip interrupts it.
+        for (int x = box.left(); x < textLeft - 1; ++x)
+            EXPECT_EQ(shot.pixel(x, lineY), line) << x;
+        for (int x = textRight + 1; x < box.right() - 1; ++x)
+            ASSERT_EQ(shot.pixel(x, lineY), line) << x;
+        EXPECT_EQ(shot.pixel(textLeft - 1, lineY), background);
+        EXPECT_EQ(shot.pixel(textRight, lineY), background);
+        // The caption's ink lies above the line and below it.
+        int above = 0, below = 0;
+        for (int y = box.top(); y < box.top() + metrics.height(); ++y)
+            for (int x = textLeft; x < textRight; ++x)
+                if (shot.pixel(x, y) != background && y != lineY)
+                    ++(y < lineY ? above : below);
+        EXPECT_GT(above, 5);
+        EXPECT_GT(below, 5);
+    });
+}
+
 TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
     CViewerApp app;
     CAboutDlg about;
@@ -161,6 +204,15 @@ TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
         for (QLabel* label : window->findChildren<QLabel*>()) {
             if (label->text().isEmpty()) {
                 EXPECT_EQ(label->pixmap().size(), QSize(32, 32));
+                // At pixel ratio 2 each pixel of the 32-pixel picture becomes a 2 x 2 block.
+                QImage shown(64, 64, QImage::Format_ARGB32);
+                shown.setDevicePixelRatio(2);
+                shown.fill(Qt::transparent);
+                label->render(&shown, QPoint(), QRegion(), {});
+                const QImage icon = QPixmap(IconImageOfSize(32)).toImage();
+                for (int y = 0; y < 64; ++y)
+                    for (int x = 0; x < 64; ++x)
+                        ASSERT_EQ(shown.pixel(x, y), icon.pixel(x / 2, y / 2)) << x << "," << y;
                 continue;
             }
             EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),

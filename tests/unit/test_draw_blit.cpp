@@ -136,13 +136,60 @@ TEST(StretchBlt, OverlappingCopyWithinOneBitmapReadsTheOriginalPixels) {
 TEST(StretchBlt, RefusesWhatItCannotDo) {
     MemoryPair m(4, 4, 4, 4);
     EXPECT_FALSE(StretchBlt(m.dst.m_hDC, 0, 0, 4, 4, m.src.m_hDC, 0, 0, 4, 4, 0x00EE0086));
-    EXPECT_FALSE(StretchBlt(m.dst.m_hDC, 4, 0, -4, 4, m.src.m_hDC, 0, 0, 4, 4, SRCCOPY));
     EXPECT_FALSE(StretchBlt(m.dst.m_hDC, 0, 0, 4, 4, m.src.m_hDC, 0, 0, 4, 0, SRCCOPY));
     HDC display = CreateDC("DISPLAY", "", "", nullptr);
     EXPECT_FALSE(BitBlt(display, 0, 0, 4, 4, m.src.m_hDC, 0, 0, SRCCOPY));
     EXPECT_FALSE(BitBlt(m.dst.m_hDC, 0, 0, 4, 4, display, 0, 0, SRCCOPY));
     DeleteDC(display);
     EXPECT_EQ(ChangedPixels(m.dst, MemoryPair::kGuard), 0);
+}
+
+TEST(StretchBlt, ExtentsOfDifferentSignsMirrorOnThatAxis) {
+    {
+        // A negative width runs leftwards from its start: columns 3, 2, 1, 0.
+        MemoryPair m(4, 3, 6, 3);
+        ASSERT_TRUE(StretchBlt(m.dst.m_hDC, 3, 0, -4, 3, m.src.m_hDC, 0, 0, 4, 3, SRCCOPY));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 6; ++x)
+                EXPECT_EQ(Px(m.dst, x, y), x < 4 ? Px(m.src, 3 - x, y) : MemoryPair::kGuard)
+                    << x << "," << y;
+    }
+    {
+        // Rows 5 up to 0 sample a doubled source from its bottom; the bitmap keeps rows 0..3.
+        MemoryPair m(2, 3, 4, 4);
+        ASSERT_TRUE(StretchBlt(m.dst.m_hDC, 0, 5, 4, -6, m.src.m_hDC, 0, 0, 2, 3, SRCCOPY));
+        const int rows[4] = {2, 2, 1, 1};
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(Px(m.dst, x, y), Px(m.src, x / 2, rows[y])) << x << "," << y;
+    }
+    {
+        // Both extents negative: no mirror; the run still hangs over the right edge.
+        MemoryPair m(4, 1, 3, 1);
+        ASSERT_TRUE(StretchBlt(m.dst.m_hDC, 3, 0, -4, 1, m.src.m_hDC, 3, 0, -4, 1, SRCCOPY));
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(Px(m.dst, x, 0), Px(m.src, x, 0)) << x;
+    }
+    {
+        // On a painter, a CDIB drawn into a reversed rectangle shows mirrored, clipped left.
+        CDIB src;
+        src.Create(4, 2, 0, nullptr);
+        FillPattern(src);
+        const RGBQUAD* table = src.m_pBMI->bmiColors;
+        QImage image(8, 2, QImage::Format_RGB32);
+        image.fill(qRgb(1, 2, 3));
+        {
+            QPainter painter(&image);
+            CDC dc(&painter);
+            const RECT dest{5, 0, -3, 2}; // columns 5 down to -2, each source column twice
+            src.Draw(&dc, &dest, nullptr);
+        }
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 8; ++x) {
+                QRgb expected = x <= 5 ? RgbOf(table[Px(src, (5 - x) / 2, y)]) : qRgb(1, 2, 3);
+                EXPECT_EQ(image.pixel(x, y), expected) << x << "," << y;
+            }
+    }
 }
 
 TEST(PainterDC, BlitDrawsTableColoursAndNothingOutsideItsRectangle) {

@@ -119,6 +119,20 @@ TEST_F(DrawCompositeTest, KeyShowsTheBackgroundOrTheFill) {
     EXPECT_EQ(At(21, 23), SystemRgb(kSprite));
 }
 
+// The background's own pixels are never keyed: where it holds the key index under the
+// sprite's key pixels, that index is what shows, not the fill.
+TEST_F(DrawCompositeTest, BackgroundPixelsOfTheKeyIndexShowUnderTheSpritesKeyPixels) {
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            Px(back, x, y) = (BYTE)((x + y) % 2 ? kKey : kBack);
+    Compose(5, 6, nullptr, kKey, &back, 2, 3);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const int under = (x + 5 - 2 + y + 6 - 3) % 2 ? kKey : kBack;
+            EXPECT_EQ(At(5 + x, 6 + y), SystemRgb(x == 0 ? under : kSprite)) << x << "," << y;
+        }
+}
+
 TEST_F(DrawCompositeTest, BackgroundMissingUnderPartOfTheSpriteLeavesTheFill) {
     // The background's corner lies at (7, 7): the sprite's first key column at x = 5 and its
     // first two rows lie outside it.

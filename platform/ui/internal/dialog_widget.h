@@ -5,6 +5,7 @@
 #include "ui_internal.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QRegion>
 
 #include <map>
@@ -34,11 +35,16 @@ public:
 
     bool InPaint() const { return m_inPaint; }
     const QRegion& PaintRegion() const { return m_paintRegion; }
+    // The window's picture, which the paint handler draws into.
+    QImage& Surface() { return m_surface; }
 
     LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
@@ -63,12 +69,17 @@ private:
     // accepts them.
     bool TakesFileDrag(QDropEvent* event) const;
     bool HandleFileDrag(QEvent* event);
+    bool SurfaceFits() const;
+    void Expose();
+    void PaintInvalid(const QRegion& region);
 
     std::vector<QWidget*> m_controls; // template (tab) order
     std::vector<DWORD> m_styles;
     std::map<int, UINT_PTR> m_timers; // Qt timer id -> the window's timer id
+    QImage m_surface;
     QRegion m_erase;
     QRegion m_keep;
+    QRegion m_exposed;
     QRegion m_paintRegion;
     bool m_inPaint = false;
     QMenu* m_sysMenu = nullptr;

@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QFont>
 #include <QIcon>
+#include <QPixmap>
+#include <QSettings>
 #include <QString>
 
 #include <string>
@@ -54,6 +56,8 @@ void SetControlText(QWidget* widget, const QString& text);
 QString StripMnemonics(const QString& text);
 
 QIcon IconFromHandle(HICON hIcon);
+// The icon at nSize x nSize logical pixels for a device of that pixel ratio.
+QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr = 1.0);
 
 // The font that a template's controls are shown in.
 QFont ControlFont(const DialogTemplate& dlgTemplate);
@@ -66,6 +70,10 @@ struct DroppedFiles {
 };
 // The local files a drag carries (file URLs only), in the order given.
 DroppedFiles LocalFilesOf(const QMimeData* mime);
+// The settings file's format: "key=value" lines whose value is kept exactly as typed.
+QSettings::Format ProfileFormat();
+// Whether a value fits on one line of that file.
+bool IsProfileText(const QString& text);
 
 // Forgets the objects attached to a widget when it is destroyed.
 void TrackWidget(QWidget* widget);
