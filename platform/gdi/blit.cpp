@@ -21,30 +21,30 @@ namespace {
 // [s0, s0 + sn), back to front when mirrored. Both lengths are positive and at most 2^31, so
 // (2k + 1) * sn stays below 2^63 for every step k < dn.
 struct Axis {
-    long long d0, dn, s0, sn;
-    bool mirror = false;
+    long long m_d0, m_dn, m_s0, m_sn;
+    bool m_mirror = false;
 };
 
 // A run given by a start and a signed extent, as StretchBlt takes it: a negative extent runs
 // leftwards (upwards) from the start, which it includes. Extents of different signs mirror.
 Axis MakeAxis(long long d0, long long dn, long long s0, long long sn) {
     Axis a{d0, dn, s0, sn};
-    if (a.dn < 0) {
-        a.d0 += a.dn + 1;
-        a.dn = -a.dn;
-        a.mirror = !a.mirror;
+    if (a.m_dn < 0) {
+        a.m_d0 += a.m_dn + 1;
+        a.m_dn = -a.m_dn;
+        a.m_mirror = !a.m_mirror;
     }
-    if (a.sn < 0) {
-        a.s0 += a.sn + 1;
-        a.sn = -a.sn;
-        a.mirror = !a.mirror;
+    if (a.m_sn < 0) {
+        a.m_s0 += a.m_sn + 1;
+        a.m_sn = -a.m_sn;
+        a.m_mirror = !a.m_mirror;
     }
     return a;
 }
 
 long long SourceOf(const Axis& a, long long k) {
-    const long long j = a.mirror ? a.dn - 1 - k : k;
-    return a.s0 + ((2 * j + 1) * a.sn) / (2 * a.dn);
+    const long long j = a.m_mirror ? a.m_dn - 1 - k : k;
+    return a.m_s0 + ((2 * j + 1) * a.m_sn) / (2 * a.m_dn);
 }
 
 // First step k in [lo, hi) whose source is at least limit, or hi. The source never decreases
@@ -64,31 +64,31 @@ long long FirstReaching(const Axis& a, long long lo, long long hi, long long lim
 // [0, sLimit): the part of the run that neither reads nor writes outside a bitmap.
 bool ClipAxis(const Axis& a, long long dLo, long long dHi, long long sLimit, long long& k0,
               long long& k1) {
-    long long lo = dLo - a.d0 > 0 ? dLo - a.d0 : 0;
-    long long hi = dHi - a.d0 < a.dn ? dHi - a.d0 : a.dn;
+    long long lo = dLo - a.m_d0 > 0 ? dLo - a.m_d0 : 0;
+    long long hi = dHi - a.m_d0 < a.m_dn ? dHi - a.m_d0 : a.m_dn;
     if (lo >= hi)
         return false;
-    if (!a.mirror) {
+    if (!a.m_mirror) {
         k0 = FirstReaching(a, lo, hi, 0);
         k1 = FirstReaching(a, k0, hi, sLimit);
         return k0 < k1;
     }
     // Mirrored step k samples what the unmirrored step dn - 1 - k does.
     Axis forward = a;
-    forward.mirror = false;
-    const long long j0 = FirstReaching(forward, a.dn - hi, a.dn - lo, 0);
-    const long long j1 = FirstReaching(forward, j0, a.dn - lo, sLimit);
-    k0 = a.dn - j1;
-    k1 = a.dn - j0;
+    forward.m_mirror = false;
+    const long long j0 = FirstReaching(forward, a.m_dn - hi, a.m_dn - lo, 0);
+    const long long j1 = FirstReaching(forward, j0, a.m_dn - lo, sLimit);
+    k0 = a.m_dn - j1;
+    k1 = a.m_dn - j0;
     return k0 < k1;
 }
 
 // Read access to a source bitmap's rows, which may be a snapshot when the source is also the
 // destination.
 struct SourceView {
-    const BYTE* bits;
-    long long stride, height;
-    const BYTE* Row(long long y) const { return bits + stride * (height - 1 - y); }
+    const BYTE* m_bits;
+    long long m_stride, m_height;
+    const BYTE* Row(long long y) const { return m_bits + m_stride * (m_height - 1 - y); }
 };
 
 bool SameColors(const RGBQUAD& a, const RGBQUAD& b) {
@@ -105,8 +105,8 @@ bool TablesEqual(const RGBQUAD* a, const RGBQUAD* b) {
 // Source index to destination index. The last pair of tables is remembered: repeated blits
 // between the same two bitmaps (a dissolve, say) match each colour once.
 struct ColorMap {
-    bool identity = true;
-    BYTE map[256];
+    bool m_identity = true;
+    BYTE m_map[256];
 };
 
 const ColorMap& MapBetween(const RGBQUAD* src, const RGBQUAD* dst) {
@@ -116,12 +116,12 @@ const ColorMap& MapBetween(const RGBQUAD* src, const RGBQUAD* dst) {
     if (valid && memcmp(lastSrc, src, sizeof(lastSrc)) == 0 &&
         memcmp(lastDst, dst, sizeof(lastDst)) == 0)
         return result;
-    result.identity = TablesEqual(src, dst);
+    result.m_identity = TablesEqual(src, dst);
     for (int i = 0; i < 256; ++i) {
-        bool same = result.identity || SameColors(src[i], dst[i]);
-        result.map[i] = (BYTE)(same ? i
-                                    : NearestColorIndex(dst, 256, src[i].rgbRed, src[i].rgbGreen,
-                                                        src[i].rgbBlue));
+        bool same = result.m_identity || SameColors(src[i], dst[i]);
+        result.m_map[i] = (BYTE)(same ? i
+                                      : NearestColorIndex(dst, 256, src[i].rgbRed, src[i].rgbGreen,
+                                                          src[i].rgbBlue));
     }
     memcpy(lastSrc, src, sizeof(lastSrc));
     memcpy(lastDst, dst, sizeof(lastDst));
@@ -139,35 +139,35 @@ const std::vector<int>& ColumnsOf(const Axis& a, long long k0, long long k1) {
 }
 
 SourceView ViewOf(const Bitmap* src, const Bitmap* dst) {
-    long long bytes = (long long)src->stride * src->height;
+    long long bytes = (long long)src->m_stride * src->m_height;
     if (src != dst)
-        return {src->bits, src->stride, src->height};
+        return {src->m_bits, src->m_stride, src->m_height};
     thread_local std::vector<BYTE> snapshot;
-    snapshot.assign(src->bits, src->bits + bytes);
-    return {snapshot.data(), src->stride, src->height};
+    snapshot.assign(src->m_bits, src->m_bits + bytes);
+    return {snapshot.data(), src->m_stride, src->m_height};
 }
 
 BOOL BlitToMemory(Bitmap* dst, const Bitmap* src, const Axis& ax, const Axis& ay) {
     long long kx0, kx1, ky0, ky1;
-    if (!ClipAxis(ax, 0, dst->width, src->width, kx0, kx1) ||
-        !ClipAxis(ay, 0, dst->height, src->height, ky0, ky1))
+    if (!ClipAxis(ax, 0, dst->m_width, src->m_width, kx0, kx1) ||
+        !ClipAxis(ay, 0, dst->m_height, src->m_height, ky0, ky1))
         return TRUE;
 
-    const ColorMap& colors = MapBetween(src->table, dst->table);
+    const ColorMap& colors = MapBetween(src->m_table, dst->m_table);
     const SourceView view = ViewOf(src, dst);
     const size_t n = (size_t)(kx1 - kx0);
     const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
-    const bool unitColumns = ax.sn == ax.dn && !ax.mirror;
+    const bool unitColumns = ax.m_sn == ax.m_dn && !ax.m_mirror;
 
     for (long long ky = ky0; ky < ky1; ++ky) {
         const BYTE* from = view.Row(SourceOf(ay, ky));
-        BYTE* to = dst->Pixel((int)(ax.d0 + kx0), (int)(ay.d0 + ky));
-        if (unitColumns && colors.identity) {
+        BYTE* to = dst->Pixel((int)(ax.m_d0 + kx0), (int)(ay.m_d0 + ky));
+        if (unitColumns && colors.m_identity) {
             memcpy(to, from + columns[0], n);
             continue;
         }
         for (size_t i = 0; i < n; ++i)
-            to[i] = colors.map[from[columns[i]]];
+            to[i] = colors.m_map[from[columns[i]]];
     }
     return TRUE;
 }
@@ -202,15 +202,15 @@ BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const A
     long long bx0, by0, bx1, by1;
     PainterBounds(painter, bx0, by0, bx1, by1);
     long long kx0, kx1, ky0, ky1;
-    if (!ClipAxis(ax, bx0, bx1, src->width, kx0, kx1) ||
-        !ClipAxis(ay, by0, by1, src->height, ky0, ky1))
+    if (!ClipAxis(ax, bx0, bx1, src->m_width, kx0, kx1) ||
+        !ClipAxis(ay, by0, by1, src->m_height, ky0, ky1))
         return TRUE;
 
     const int w = (int)(kx1 - kx0), h = (int)(ky1 - ky0);
     const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
     QRgb lut[256];
     for (int i = 0; i < 256; ++i)
-        lut[i] = qRgb(src->table[i].rgbRed, src->table[i].rgbGreen, src->table[i].rgbBlue);
+        lut[i] = qRgb(src->m_table[i].rgbRed, src->m_table[i].rgbGreen, src->m_table[i].rgbBlue);
     QImage& image = RgbBuffer(w, h);
     long long previous = -1;
     for (int row = 0; row < h; ++row) {
@@ -228,7 +228,8 @@ BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const A
 
     const bool smooth = painter->testRenderHint(QPainter::SmoothPixmapTransform);
     painter->setRenderHint(QPainter::SmoothPixmapTransform, false);
-    painter->drawImage(QPoint((int)(ax.d0 + kx0), (int)(ay.d0 + ky0)), image, QRect(0, 0, w, h));
+    painter->drawImage(QPoint((int)(ax.m_d0 + kx0), (int)(ay.m_d0 + ky0)), image,
+                       QRect(0, 0, w, h));
     painter->setRenderHint(QPainter::SmoothPixmapTransform, smooth);
     return TRUE;
 }
@@ -239,17 +240,17 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
                 int ySrc, int wSrc, int hSrc, DWORD rop) {
     DeviceContext* dst = AsDC(hdcDest);
     DeviceContext* srcDC = AsDC(hdcSrc);
-    if (!dst || !srcDC || rop != SRCCOPY || srcDC->dcKind != DcKind::Memory || !srcDC->bitmap)
+    if (!dst || !srcDC || rop != SRCCOPY || srcDC->m_dcKind != DcKind::Memory || !srcDC->m_bitmap)
         return FALSE;
     if (wDest == 0 || hDest == 0 || wSrc == 0 || hSrc == 0)
         return FALSE;
-    const Bitmap* src = srcDC->bitmap;
+    const Bitmap* src = srcDC->m_bitmap;
     const Axis ax = MakeAxis(xDest, wDest, xSrc, wSrc), ay = MakeAxis(yDest, hDest, ySrc, hSrc);
-    switch (dst->dcKind) {
+    switch (dst->m_dcKind) {
     case DcKind::Memory:
-        return dst->bitmap ? BlitToMemory(dst->bitmap, src, ax, ay) : FALSE;
+        return dst->m_bitmap ? BlitToMemory(dst->m_bitmap, src, ax, ay) : FALSE;
     case DcKind::Painter:
-        return BlitToPainter(dst->painter, src, ax, ay);
+        return BlitToPainter(dst->m_painter, src, ax, ay);
     case DcKind::Display:
         return FALSE;
     }

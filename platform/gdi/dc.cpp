@@ -21,8 +21,8 @@ bool ClipToBitmap(const Bitmap* bmp, const RECT& rc, long long& x0, long long& y
                   long long& y1) {
     x0 = rc.left < 0 ? 0 : rc.left;
     y0 = rc.top < 0 ? 0 : rc.top;
-    x1 = rc.right > bmp->width ? bmp->width : rc.right;
-    y1 = rc.bottom > bmp->height ? bmp->height : rc.bottom;
+    x1 = rc.right > bmp->m_width ? bmp->m_width : rc.right;
+    y1 = rc.bottom > bmp->m_height ? bmp->m_height : rc.bottom;
     return x0 < x1 && y0 < y1;
 }
 
@@ -41,11 +41,11 @@ void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
 
 void gdi::ResolveRgb(const DeviceContext* dc, COLORREF color, BYTE& r, BYTE& g, BYTE& b) {
     const bool paletteIndex = (color >> 24) == 0x01;
-    if (paletteIndex && dc->palette && !dc->palette->entries.empty()) {
+    if (paletteIndex && dc->m_palette && !dc->m_palette->m_entries.empty()) {
         size_t index = color & 0xFFFF;
-        if (index >= dc->palette->entries.size())
+        if (index >= dc->m_palette->m_entries.size())
             index = 0;
-        const PALETTEENTRY& e = dc->palette->entries[index];
+        const PALETTEENTRY& e = dc->m_palette->m_entries[index];
         r = e.peRed;
         g = e.peGreen;
         b = e.peBlue;
@@ -58,11 +58,11 @@ void gdi::ResolveRgb(const DeviceContext* dc, COLORREF color, BYTE& r, BYTE& g, 
 
 int MatchColorToBitmap(HDC hdc, COLORREF color) {
     DeviceContext* dc = AsDC(hdc);
-    if (!dc || !dc->bitmap)
+    if (!dc || !dc->m_bitmap)
         return -1;
     BYTE r, g, b;
     ResolveRgb(dc, color, r, g, b);
-    return NearestColorIndex(dc->bitmap->table, 256, r, g, b);
+    return NearestColorIndex(dc->m_bitmap->m_table, 256, r, g, b);
 }
 
 HDC CreatePainterDC(QPainter* pPainter) {
@@ -71,9 +71,9 @@ HDC CreatePainterDC(QPainter* pPainter) {
     DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Painter);
     if (!dc)
         return nullptr;
-    dc->painter = pPainter;
-    dc->palette = SystemPalette();
-    dc->font = SystemFont();
+    dc->m_painter = pPainter;
+    dc->m_palette = SystemPalette();
+    dc->m_font = SystemFont();
     if (!Register(dc)) {
         delete dc;
         return nullptr;
@@ -83,15 +83,15 @@ HDC CreatePainterDC(QPainter* pPainter) {
 
 QPainter* GetDCPainter(HDC hdc) {
     DeviceContext* dc = AsDC(hdc);
-    return dc && dc->dcKind == DcKind::Painter ? dc->painter : nullptr;
+    return dc && dc->m_dcKind == DcKind::Painter ? dc->m_painter : nullptr;
 }
 
 int SetStretchBltMode(HDC hdc, int mode) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc || mode < BLACKONWHITE || mode > HALFTONE)
         return 0;
-    int previous = dc->stretchMode;
-    dc->stretchMode = mode;
+    int previous = dc->m_stretchMode;
+    dc->m_stretchMode = mode;
     return previous;
 }
 
@@ -99,8 +99,8 @@ COLORREF SetTextColor(HDC hdc, COLORREF color) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc)
         return kClrInvalid;
-    COLORREF previous = dc->textColor;
-    dc->textColor = color;
+    COLORREF previous = dc->m_textColor;
+    dc->m_textColor = color;
     return previous;
 }
 
@@ -108,8 +108,8 @@ COLORREF SetBkColor(HDC hdc, COLORREF color) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc)
         return kClrInvalid;
-    COLORREF previous = dc->bkColor;
-    dc->bkColor = color;
+    COLORREF previous = dc->m_bkColor;
+    dc->m_bkColor = color;
     return previous;
 }
 
@@ -117,8 +117,8 @@ int SetBkMode(HDC hdc, int mode) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc || (mode != TRANSPARENT && mode != OPAQUE))
         return 0;
-    int previous = dc->bkMode;
-    dc->bkMode = mode;
+    int previous = dc->m_bkMode;
+    dc->m_bkMode = mode;
     return previous;
 }
 
@@ -126,21 +126,21 @@ BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc || !lpRect)
         return FALSE;
-    dc->bkColor = color;
-    if (dc->dcKind == DcKind::Painter && dc->painter) {
+    dc->m_bkColor = color;
+    if (dc->m_dcKind == DcKind::Painter && dc->m_painter) {
         BYTE r, g, b;
         ResolveRgb(dc, color, r, g, b);
         long long w = (long long)lpRect->right - lpRect->left;
         long long h = (long long)lpRect->bottom - lpRect->top;
         if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
             return TRUE;
-        dc->painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
-                              QColor(r, g, b));
+        dc->m_painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
+                                QColor(r, g, b));
         return TRUE;
     }
-    if (dc->dcKind != DcKind::Memory || !dc->bitmap)
+    if (dc->m_dcKind != DcKind::Memory || !dc->m_bitmap)
         return FALSE;
-    FillBitmapRect(dc->bitmap, *lpRect, (BYTE)MatchColorToBitmap(hdc, color));
+    FillBitmapRect(dc->m_bitmap, *lpRect, (BYTE)MatchColorToBitmap(hdc, color));
     return TRUE;
 }
 

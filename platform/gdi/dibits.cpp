@@ -50,16 +50,16 @@ private:
     static constexpr std::uint32_t kSearchesBeforeFill = 16;
 
     struct Entry {
-        int r, g, b;
-        BYTE index;
+        int m_r, m_g, m_b;
+        BYTE m_index;
     };
     struct Span {
-        std::uint32_t first = 0, count = 0;
+        std::uint32_t m_first = 0, m_count = 0;
     };
     struct Cell {
-        Span candidates;
-        int r0 = 0, g0 = 0, b0 = 0; // the cell's lowest level in each channel
-        std::uint32_t searches = 0;
+        Span m_candidates;
+        int m_r0 = 0, m_g0 = 0, m_b0 = 0; // the cell's lowest level in each channel
+        std::uint32_t m_searches = 0;
     };
 
     std::uint32_t OpenCell(unsigned cell);
@@ -94,7 +94,7 @@ NearestColorCache::NearestColorCache(const RGBQUAD* table)
                                   (int)(keys[i] >> 8 & 255), (BYTE)(keys[i] & 255)});
     }
     std::sort(m_entries.begin(), m_entries.end(),
-              [](const Entry& a, const Entry& b) { return a.index < b.index; });
+              [](const Entry& a, const Entry& b) { return a.m_index < b.m_index; });
     m_pool = m_entries;
 }
 
@@ -112,21 +112,21 @@ NearestColorCache::Span NearestColorCache::Prune(Span from, int r0, int g0, int 
     const int r1 = r0 + size - 1, g1 = g0 + size - 1, b1 = b0 + size - 1;
     int nearest[256];
     int bound = 1 << 30;
-    for (std::uint32_t i = 0; i < from.count; ++i) {
-        const Entry& e = m_pool[from.first + i];
-        const int dr = AxisNearest(e.r, r0, r1), dg = AxisNearest(e.g, g0, g1),
-                  db = AxisNearest(e.b, b0, b1);
-        const int fr = AxisFarthest(e.r, r0, r1), fg = AxisFarthest(e.g, g0, g1),
-                  fb = AxisFarthest(e.b, b0, b1);
+    for (std::uint32_t i = 0; i < from.m_count; ++i) {
+        const Entry& e = m_pool[from.m_first + i];
+        const int dr = AxisNearest(e.m_r, r0, r1), dg = AxisNearest(e.m_g, g0, g1),
+                  db = AxisNearest(e.m_b, b0, b1);
+        const int fr = AxisFarthest(e.m_r, r0, r1), fg = AxisFarthest(e.m_g, g0, g1),
+                  fb = AxisFarthest(e.m_b, b0, b1);
         nearest[i] = dr * dr + dg * dg + db * db;
         bound = std::min(bound, fr * fr + fg * fg + fb * fb);
     }
     Span kept{(std::uint32_t)m_pool.size(), 0};
-    for (std::uint32_t i = 0; i < from.count; ++i)
+    for (std::uint32_t i = 0; i < from.m_count; ++i)
         if (nearest[i] <= bound) {
-            const Entry e = m_pool[from.first + i]; // m_pool may move as it grows
+            const Entry e = m_pool[from.m_first + i]; // m_pool may move as it grows
             m_pool.push_back(e);
-            ++kept.count;
+            ++kept.m_count;
         }
     return kept;
 }
@@ -135,7 +135,7 @@ NearestColorCache::Span NearestColorCache::CoarseCandidates(int r, int g, int b)
     const int bits = 8 - kCoarseShift;
     const unsigned c = (unsigned)(r >> kCoarseShift) << (2 * bits) |
                        (unsigned)(g >> kCoarseShift) << bits | (unsigned)(b >> kCoarseShift);
-    if (m_coarse[c].count == 0) {
+    if (m_coarse[c].m_count == 0) {
         const int mask = ~((1 << kCoarseShift) - 1);
         m_coarse[c] = Prune(Span{0, (std::uint32_t)m_entries.size()}, r & mask, g & mask, b & mask,
                             1 << kCoarseShift);
@@ -151,7 +151,8 @@ std::uint32_t NearestColorCache::OpenCell(unsigned cell) {
 
     const std::uint32_t base = (std::uint32_t)m_answers.size();
     // A cell with one candidate is answered whole at once.
-    const std::uint16_t fill = candidates.count == 1 ? m_pool[candidates.first].index : kUnknown;
+    const std::uint16_t fill =
+        candidates.m_count == 1 ? m_pool[candidates.m_first].m_index : kUnknown;
     m_answers.resize(m_answers.size() + kCellColors, fill);
     m_opened.push_back(Cell{candidates, r0, g0, b0, 0});
     m_cells[cell] = base;
@@ -161,12 +162,13 @@ std::uint32_t NearestColorCache::OpenCell(unsigned cell) {
 BYTE NearestColorCache::Nearest(Span span, int r, int g, int b) const {
     int best = 1 << 30;
     BYTE index = 0;
-    for (std::uint32_t i = 0; i < span.count; ++i) {
-        const Entry& e = m_pool[span.first + i];
-        const int d = (e.r - r) * (e.r - r) + (e.g - g) * (e.g - g) + (e.b - b) * (e.b - b);
+    for (std::uint32_t i = 0; i < span.m_count; ++i) {
+        const Entry& e = m_pool[span.m_first + i];
+        const int d =
+            (e.m_r - r) * (e.m_r - r) + (e.m_g - g) * (e.m_g - g) + (e.m_b - b) * (e.m_b - b);
         if (d < best) {
             best = d;
-            index = e.index;
+            index = e.m_index;
         }
     }
     return index;
@@ -176,9 +178,9 @@ BYTE NearestColorCache::Nearest(Span span, int r, int g, int b) const {
 // mispredicted branch of each further first sight.
 BYTE NearestColorCache::Search(std::uint32_t slot, int r, int g, int b) {
     Cell& cell = m_opened[slot / kCellColors];
-    const BYTE index = Nearest(cell.candidates, r, g, b);
+    const BYTE index = Nearest(cell.m_candidates, r, g, b);
     m_answers[slot] = index;
-    if (++cell.searches == kSearchesBeforeFill)
+    if (++cell.m_searches == kSearchesBeforeFill)
         FillCell(slot - slot % kCellColors, cell);
     return index;
 }
@@ -187,8 +189,8 @@ void NearestColorCache::FillCell(std::uint32_t base, const Cell& cell) {
     std::uint16_t* out = m_answers.data() + base;
     for (unsigned i = 0; i < kCellColors; ++i)
         if (out[i] == kUnknown)
-            out[i] = Nearest(cell.candidates, cell.r0 + (int)(i >> (2 * kShift)),
-                             cell.g0 + (int)(i >> kShift & kMask), cell.b0 + (int)(i & kMask));
+            out[i] = Nearest(cell.m_candidates, cell.m_r0 + (int)(i >> (2 * kShift)),
+                             cell.m_g0 + (int)(i >> kShift & kMask), cell.m_b0 + (int)(i & kMask));
 }
 
 // ---------------------------------------------------------------------------------------
@@ -209,24 +211,24 @@ BYTE WidenChannel(unsigned v, int n) {
 // A mask's bits are taken from its lowest to its highest set bit; a channel wider than 8
 // bits is shifted down to its top 8 before the lookup, so the table never exceeds 256.
 struct Channel {
-    DWORD mask = 0;
-    int shift = 0;
-    BYTE widen[256] = {};
+    DWORD m_mask = 0;
+    int m_shift = 0;
+    BYTE m_widen[256] = {};
 
-    BYTE Of(DWORD pixel) const { return widen[(pixel & mask) >> shift]; }
+    BYTE Of(DWORD pixel) const { return m_widen[(pixel & m_mask) >> m_shift]; }
 };
 
 Channel MakeChannel(DWORD mask) {
     Channel c;
-    c.mask = mask;
+    c.m_mask = mask;
     if (mask == 0)
         return c;
     const int low = std::countr_zero(mask);
     const int width = 32 - std::countl_zero(mask) - low;
-    c.shift = width > 8 ? low + width - 8 : low;
+    c.m_shift = width > 8 ? low + width - 8 : low;
     const int kept = std::min(width, 8);
     for (unsigned v = 0; v < (1u << kept); ++v)
-        c.widen[v] = width > 8 ? (BYTE)v : WidenChannel(v, width);
+        c.m_widen[v] = width > 8 ? (BYTE)v : WidenChannel(v, width);
     return c;
 }
 
@@ -237,32 +239,32 @@ struct Converter;
 using RowFn = void (*)(const BYTE* src, size_t count, BYTE* dst, Converter& conv);
 
 struct Converter {
-    int bits = 0;
-    RowFn row = nullptr;
-    BYTE map[256] = {};
-    Channel red, green, blue;
-    std::unique_ptr<NearestColorCache> cache;
+    int m_bits = 0;
+    RowFn m_row = nullptr;
+    BYTE m_map[256] = {};
+    Channel m_red, m_green, m_blue;
+    std::unique_ptr<NearestColorCache> m_cache;
 };
 
 void Row1(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
     for (size_t i = 0; i < count; ++i)
-        dst[i] = conv.map[src[i >> 3] >> (7 - (i & 7)) & 1];
+        dst[i] = conv.m_map[src[i >> 3] >> (7 - (i & 7)) & 1];
 }
 
 void Row4(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
     for (size_t i = 0; i < count; ++i)
-        dst[i] = conv.map[(i & 1) ? src[i >> 1] & 15 : src[i >> 1] >> 4];
+        dst[i] = conv.m_map[(i & 1) ? src[i >> 1] & 15 : src[i >> 1] >> 4];
 }
 
 void Row8(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
     for (size_t i = 0; i < count; ++i)
-        dst[i] = conv.map[src[i]];
+        dst[i] = conv.m_map[src[i]];
 }
 
 void RowMasks16(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
     for (size_t i = 0; i < count; ++i, src += 2) {
         const DWORD p = (DWORD)src[0] | (DWORD)src[1] << 8;
-        dst[i] = conv.cache->Map(conv.red.Of(p), conv.green.Of(p), conv.blue.Of(p));
+        dst[i] = conv.m_cache->Map(conv.m_red.Of(p), conv.m_green.Of(p), conv.m_blue.Of(p));
     }
 }
 
@@ -270,18 +272,18 @@ void RowMasks32(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
     for (size_t i = 0; i < count; ++i, src += 4) {
         const DWORD p =
             (DWORD)src[0] | (DWORD)src[1] << 8 | (DWORD)src[2] << 16 | (DWORD)src[3] << 24;
-        dst[i] = conv.cache->Map(conv.red.Of(p), conv.green.Of(p), conv.blue.Of(p));
+        dst[i] = conv.m_cache->Map(conv.m_red.Of(p), conv.m_green.Of(p), conv.m_blue.Of(p));
     }
 }
 
 void Row24(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    NearestColorCache& cache = *conv.cache;
+    NearestColorCache& cache = *conv.m_cache;
     for (size_t i = 0; i < count; ++i, src += 3)
         dst[i] = cache.Map(src[2], src[1], src[0]);
 }
 
 void Row32(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    NearestColorCache& cache = *conv.cache;
+    NearestColorCache& cache = *conv.m_cache;
     for (size_t i = 0; i < count; ++i, src += 4)
         dst[i] = cache.Map(src[2], src[1], src[0]);
 }
@@ -323,17 +325,17 @@ void BuildIndexMap(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& co
         RGBQUAD c = {0, 0, 0, 0};
         if (i < used)
             memcpy(&c, table + i * sizeof(RGBQUAD), sizeof(RGBQUAD));
-        const RGBQUAD& d = bmp.table[i];
+        const RGBQUAD& d = bmp.m_table[i];
         const bool same =
             c.rgbRed == d.rgbRed && c.rgbGreen == d.rgbGreen && c.rgbBlue == d.rgbBlue;
-        conv.map[i] =
+        conv.m_map[i] =
             same ? (BYTE)i
-                 : (BYTE)gdi::NearestColorIndex(bmp.table, 256, c.rgbRed, c.rgbGreen, c.rgbBlue);
+                 : (BYTE)gdi::NearestColorIndex(bmp.m_table, 256, c.rgbRed, c.rgbGreen, c.rgbBlue);
     }
 }
 
 struct Masks {
-    DWORD red, green, blue;
+    DWORD m_red, m_green, m_blue;
 };
 
 Masks SourceMasks(const BITMAPINFO* info) {
@@ -349,31 +351,31 @@ Masks SourceMasks(const BITMAPINFO* info) {
 }
 
 void SetUpTrueColor(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
-    conv.cache = std::make_unique<NearestColorCache>(bmp.table);
+    conv.m_cache = std::make_unique<NearestColorCache>(bmp.m_table);
     const Masks m = SourceMasks(info);
     const int bits = info->bmiHeader.biBitCount;
     if (bits == 24) {
-        conv.row = Row24;
+        conv.m_row = Row24;
         return;
     }
-    if (bits == 32 && m.red == 0xFF0000 && m.green == 0x00FF00 && m.blue == 0x0000FF) {
-        conv.row = Row32;
+    if (bits == 32 && m.m_red == 0xFF0000 && m.m_green == 0x00FF00 && m.m_blue == 0x0000FF) {
+        conv.m_row = Row32;
         return;
     }
-    conv.red = MakeChannel(m.red);
-    conv.green = MakeChannel(m.green);
-    conv.blue = MakeChannel(m.blue);
-    conv.row = bits == 16 ? RowMasks16 : RowMasks32;
+    conv.m_red = MakeChannel(m.m_red);
+    conv.m_green = MakeChannel(m.m_green);
+    conv.m_blue = MakeChannel(m.m_blue);
+    conv.m_row = bits == 16 ? RowMasks16 : RowMasks32;
 }
 
 void SetUpConverter(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
-    conv.bits = info->bmiHeader.biBitCount;
-    if (!IsPalettised(conv.bits)) {
+    conv.m_bits = info->bmiHeader.biBitCount;
+    if (!IsPalettised(conv.m_bits)) {
         SetUpTrueColor(info, bmp, conv);
         return;
     }
     BuildIndexMap(info, bmp, conv);
-    conv.row = conv.bits == 1 ? Row1 : conv.bits == 4 ? Row4 : Row8;
+    conv.m_row = conv.m_bits == 1 ? Row1 : conv.m_bits == 4 ? Row4 : Row8;
 }
 
 // ---------------------------------------------------------------------------------------
@@ -382,44 +384,44 @@ void SetUpConverter(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& c
 // The source picture is aligned with the bitmap at its top-left corner; scan lines are
 // counted from the bottom of the source, whichever way its rows are stored.
 struct Source {
-    const BYTE* data = nullptr;
-    u64 size = 0;   // bytes that may be read
-    u64 width = 0;  // pixels per source row
-    u64 height = 0; // rows of the whole source picture
-    u64 stride = 0; // bytes per stored row
-    bool topDown = false;
+    const BYTE* m_data = nullptr;
+    u64 m_size = 0;   // bytes that may be read
+    u64 m_width = 0;  // pixels per source row
+    u64 m_height = 0; // rows of the whole source picture
+    u64 m_stride = 0; // bytes per stored row
+    bool m_topDown = false;
 };
 
 // First scan line that lands inside the bitmap: a source taller than the bitmap loses its
 // bottom lines.
 u64 FirstVisibleLine(const Source& src, const gdi::Bitmap& bmp) {
-    return src.height > (u64)bmp.height ? src.height - (u64)bmp.height : 0;
+    return src.m_height > (u64)bmp.m_height ? src.m_height - (u64)bmp.m_height : 0;
 }
 
 BYTE* TargetRow(const Source& src, const gdi::Bitmap& bmp, u64 line) {
-    return bmp.Pixel(0, (int)(src.height - 1 - line));
+    return bmp.Pixel(0, (int)(src.m_height - 1 - line));
 }
 
 // Whole pixels that stored row k holds, up to `cols`.
 size_t PixelsHeld(const Source& src, u64 k, u64 cols, int bits) {
-    if (k > src.size / src.stride)
+    if (k > src.m_size / src.m_stride)
         return 0;
-    const u64 offset = k * src.stride;
-    const u64 bytes = std::min(src.stride, src.size - offset);
+    const u64 offset = k * src.m_stride;
+    const u64 bytes = std::min(src.m_stride, src.m_size - offset);
     return (size_t)std::min(cols, bytes * 8 / (u64)bits);
 }
 
 int ConvertRows(const Source& src, u64 start, u64 lines, gdi::Bitmap& bmp, Converter& conv) {
-    const u64 cols = std::min(src.width, (u64)bmp.width);
+    const u64 cols = std::min(src.m_width, (u64)bmp.m_width);
     const u64 first = std::max(start, FirstVisibleLine(src, bmp));
-    const u64 end = std::min(start + lines, src.height);
+    const u64 end = std::min(start + lines, src.m_height);
     int converted = 0;
     for (u64 line = first; line < end; ++line) {
-        const u64 k = src.topDown ? start + lines - 1 - line : line - start;
-        const size_t pixels = PixelsHeld(src, k, cols, conv.bits);
+        const u64 k = src.m_topDown ? start + lines - 1 - line : line - start;
+        const size_t pixels = PixelsHeld(src, k, cols, conv.m_bits);
         if (pixels == 0)
             continue;
-        conv.row(src.data + k * src.stride, pixels, TargetRow(src, bmp, line), conv);
+        conv.m_row(src.m_data + k * src.m_stride, pixels, TargetRow(src, bmp, line), conv);
         ++converted;
     }
     return converted;
@@ -432,20 +434,20 @@ class RleDecoder {
 public:
     RleDecoder(const Source& src, gdi::Bitmap& bmp, const BYTE* map, bool nibbles)
         : m_src(src), m_bmp(bmp), m_map(map), m_nibbles(nibbles),
-          m_cols(std::min(src.width, (u64)bmp.width)), m_first(FirstVisibleLine(src, bmp)) {}
+          m_cols(std::min(src.m_width, (u64)bmp.m_width)), m_first(FirstVisibleLine(src, bmp)) {}
 
     void Run();
 
 private:
     bool Next(BYTE& b) {
-        if (m_pos >= m_src.size)
+        if (m_pos >= m_src.m_size)
             return false;
-        b = m_src.data[m_pos++];
+        b = m_src.m_data[m_pos++];
         return true;
     }
     BYTE* Row() const {
-        return m_line >= m_first && m_line < m_src.height ? TargetRow(m_src, m_bmp, m_line)
-                                                          : nullptr;
+        return m_line >= m_first && m_line < m_src.m_height ? TargetRow(m_src, m_bmp, m_line)
+                                                            : nullptr;
     }
     BYTE Nibble(BYTE value, u64 i) const {
         return m_nibbles ? ((i & 1) ? value & 15 : value >> 4) : value;
@@ -467,7 +469,7 @@ private:
 
 void RleDecoder::Run() {
     BYTE count, value;
-    while (m_line < m_src.height && Next(count) && Next(value)) {
+    while (m_line < m_src.m_height && Next(count) && Next(value)) {
         if (count != 0) {
             Encoded(count, value);
         } else if (value == 0) { // end of line
@@ -492,14 +494,14 @@ void RleDecoder::Encoded(unsigned count, BYTE value) {
 // that the buffer does not hold are left alone.
 bool RleDecoder::Absolute(unsigned count) {
     const u64 bytes = m_nibbles ? (count + 1) / 2 : count;
-    const u64 held = std::min(bytes, m_src.size - m_pos);
+    const u64 held = std::min(bytes, m_src.m_size - m_pos);
     const u64 pixels = std::min<u64>(count, m_nibbles ? held * 2 : held);
     if (BYTE* row = Row())
         for (u64 i = 0; i < pixels && m_x + i < m_cols; ++i)
-            row[m_x + i] = m_map[Nibble(m_src.data[m_pos + i / (m_nibbles ? 2 : 1)], i)];
+            row[m_x + i] = m_map[Nibble(m_src.m_data[m_pos + i / (m_nibbles ? 2 : 1)], i)];
     m_x += count;
     const u64 padded = (bytes + 1) & ~u64{1};
-    if (padded > m_src.size - m_pos)
+    if (padded > m_src.m_size - m_pos)
         return false;
     m_pos += padded;
     return true;
@@ -522,20 +524,20 @@ bool IsRle(const BITMAPINFOHEADER& h) {
 
 // Describes the source; false when the buffer it claims cannot exist.
 bool DescribeSource(const BITMAPINFOHEADER& h, const void* bits, UINT lines, Source& src) {
-    src.data = static_cast<const BYTE*>(bits);
-    src.width = (u64)h.biWidth;
-    src.topDown = h.biHeight < 0;
-    src.height = h.biHeight < 0 ? (u64)(-(std::int64_t)h.biHeight) : (u64)h.biHeight;
-    src.stride = DibStride(src.width, h.biBitCount);
+    src.m_data = static_cast<const BYTE*>(bits);
+    src.m_width = (u64)h.biWidth;
+    src.m_topDown = h.biHeight < 0;
+    src.m_height = h.biHeight < 0 ? (u64)(-(std::int64_t)h.biHeight) : (u64)h.biHeight;
+    src.m_stride = DibStride(src.m_width, h.biBitCount);
     if (h.biSizeImage != 0) {
-        src.size = h.biSizeImage;
+        src.m_size = h.biSizeImage;
         return true;
     }
     if (IsRle(h))
         return false; // a compressed stream must say how long it is
-    if (lines != 0 && src.stride > (u64)PTRDIFF_MAX / lines)
+    if (lines != 0 && src.m_stride > (u64)PTRDIFF_MAX / lines)
         return false;
-    src.size = src.stride * lines;
+    src.m_size = src.m_stride * lines;
     return true;
 }
 
@@ -543,8 +545,8 @@ int DecodeRle(const Source& src, UINT lines, gdi::Bitmap& bmp, const Converter& 
               bool nibbles) {
     if (lines == 0)
         return 0;
-    RleDecoder(src, bmp, conv.map, nibbles).Run();
-    return (int)(src.height - FirstVisibleLine(src, bmp));
+    RleDecoder(src, bmp, conv.m_map, nibbles).Run();
+    return (int)(src.m_height - FirstVisibleLine(src, bmp));
 }
 
 int Convert(gdi::Bitmap& bmp, UINT start, UINT lines, const void* bits, const BITMAPINFO* info) {
@@ -566,7 +568,7 @@ int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, const void* lpBits,
     if (hdc && !gdi::AsDC(hdc))
         return 0;
     gdi::Bitmap* bmp = gdi::AsBitmap(hbm);
-    if (!bmp || bmp->stock || !bmp->bits || !lpBits || !lpbmi || ColorUse != DIB_RGB_COLORS)
+    if (!bmp || bmp->m_stock || !bmp->m_bits || !lpBits || !lpbmi || ColorUse != DIB_RGB_COLORS)
         return 0;
     if (!IsConvertible(lpbmi->bmiHeader))
         return 0;

@@ -20,7 +20,7 @@ std::unordered_set<const Object*>& Live() {
 
 template <typename T> T* Lookup(const void* h, Kind kind) {
     auto* obj = static_cast<const Object*>(h);
-    if (!obj || !Live().count(obj) || obj->kind != kind)
+    if (!obj || !Live().count(obj) || obj->m_kind != kind)
         return nullptr;
     return static_cast<T*>(const_cast<Object*>(obj));
 }
@@ -30,7 +30,7 @@ PALETTEENTRY MakeEntry(int r, int g, int b) {
 }
 
 struct SystemPaletteTable {
-    PALETTEENTRY entries[256];
+    PALETTEENTRY m_entries[256];
     SystemPaletteTable() {
         static const BYTE low[10][3] = {
             {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
@@ -39,23 +39,23 @@ struct SystemPaletteTable {
             {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
             {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
         for (int i = 0; i < 10; ++i) {
-            entries[i] = MakeEntry(low[i][0], low[i][1], low[i][2]);
-            entries[246 + i] = MakeEntry(high[i][0], high[i][1], high[i][2]);
+            m_entries[i] = MakeEntry(low[i][0], low[i][1], low[i][2]);
+            m_entries[246 + i] = MakeEntry(high[i][0], high[i][1], high[i][2]);
         }
         for (int r = 0; r < 6; ++r)
             for (int g = 0; g < 6; ++g)
                 for (int b = 0; b < 6; ++b)
-                    entries[10 + 36 * r + 6 * g + b] = MakeEntry(51 * r, 51 * g, 51 * b);
+                    m_entries[10 + 36 * r + 6 * g + b] = MakeEntry(51 * r, 51 * g, 51 * b);
         for (int k = 0; k < 20; ++k) {
             int level = (255 * (k + 1) * 2 + 21) / 42; // round(255 (k + 1) / 21)
-            entries[226 + k] = MakeEntry(level, level, level);
+            m_entries[226 + k] = MakeEntry(level, level, level);
         }
     }
 };
 
 template <typename T> T* MakeStock() {
     T* obj = new T;
-    obj->stock = true;
+    obj->m_stock = true;
     Register(obj);
     return obj;
 }
@@ -63,7 +63,7 @@ template <typename T> T* MakeStock() {
 } // namespace
 
 Bitmap::~Bitmap() {
-    free(bits);
+    free(m_bits);
 }
 
 bool Register(Object* obj) noexcept {
@@ -93,16 +93,16 @@ DeviceContext* AsDC(HDC h) {
 
 const PALETTEENTRY* SystemPaletteEntries() {
     static const SystemPaletteTable table;
-    return table.entries;
+    return table.m_entries;
 }
 
 Bitmap* StockBitmap() {
     static Bitmap* stock = [] {
         Bitmap* b = MakeStock<Bitmap>();
-        b->width = b->height = 1;
-        b->stride = 4;
-        b->bits = static_cast<BYTE*>(calloc(4, 1));
-        b->table[1] = RGBQUAD{255, 255, 255, 0};
+        b->m_width = b->m_height = 1;
+        b->m_stride = 4;
+        b->m_bits = static_cast<BYTE*>(calloc(4, 1));
+        b->m_table[1] = RGBQUAD{255, 255, 255, 0};
         return b;
     }();
     return stock;
@@ -113,8 +113,8 @@ Palette* DefaultPalette() {
     static Palette* stock = [] {
         Palette* p = MakeStock<Palette>();
         const PALETTEENTRY* sys = SystemPaletteEntries();
-        p->entries.assign(sys, sys + 10);
-        p->entries.insert(p->entries.end(), sys + 246, sys + 256);
+        p->m_entries.assign(sys, sys + 10);
+        p->m_entries.insert(p->m_entries.end(), sys + 246, sys + 256);
         return p;
     }();
     return stock;
@@ -123,7 +123,7 @@ Palette* DefaultPalette() {
 Palette* SystemPalette() {
     static Palette* stock = [] {
         Palette* p = MakeStock<Palette>();
-        p->entries.assign(SystemPaletteEntries(), SystemPaletteEntries() + 256);
+        p->m_entries.assign(SystemPaletteEntries(), SystemPaletteEntries() + 256);
         return p;
     }();
     return stock;
@@ -132,9 +132,9 @@ Palette* SystemPalette() {
 Font* SystemFont() {
     static Font* stock = [] {
         Font* f = MakeStock<Font>();
-        f->face = "Sans Serif";
-        f->height = 16;
-        f->weight = 700;
+        f->m_face = "Sans Serif";
+        f->m_height = 16;
+        f->m_weight = 700;
         return f;
     }();
     return stock;
@@ -177,7 +177,7 @@ DWORD AfxGdiLiveObjectCount() {
     // Stock objects are created once and never deleted; leave them out of the count.
     DWORD n = 0;
     for (const Object* obj : Live())
-        n += obj->stock ? 0 : 1;
+        n += obj->m_stock ? 0 : 1;
     return n;
 }
 
@@ -199,22 +199,22 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     Bitmap* bmp = new (std::nothrow) Bitmap;
     if (!bmp)
         return nullptr;
-    bmp->bits = static_cast<BYTE*>(calloc((size_t)bytes, 1));
-    if (!bmp->bits) {
+    bmp->m_bits = static_cast<BYTE*>(calloc((size_t)bytes, 1));
+    if (!bmp->m_bits) {
         delete bmp;
         return nullptr;
     }
-    bmp->width = h.biWidth;
-    bmp->height = h.biHeight;
-    bmp->stride = (int)stride;
+    bmp->m_width = h.biWidth;
+    bmp->m_height = h.biHeight;
+    bmp->m_stride = (int)stride;
     DWORD colors = h.biClrUsed == 0 || h.biClrUsed > 256 ? 256 : h.biClrUsed;
-    memcpy(bmp->table, pbmi->bmiColors, colors * sizeof(RGBQUAD));
+    memcpy(bmp->m_table, pbmi->bmiColors, colors * sizeof(RGBQUAD));
     if (!Register(bmp)) {
         delete bmp;
         return nullptr;
     }
     if (ppvBits)
-        *ppvBits = bmp->bits;
+        *ppvBits = bmp->m_bits;
     return reinterpret_cast<HBITMAP>(static_cast<Object*>(bmp));
 }
 
@@ -222,9 +222,9 @@ HDC CreateCompatibleDC(HDC) {
     DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Memory);
     if (!dc)
         return nullptr;
-    dc->bitmap = StockBitmap();
-    dc->palette = DefaultPalette();
-    dc->font = SystemFont();
+    dc->m_bitmap = StockBitmap();
+    dc->m_palette = DefaultPalette();
+    dc->m_font = SystemFont();
     if (!Register(dc)) {
         delete dc;
         return nullptr;
@@ -238,8 +238,8 @@ HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
     DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Display);
     if (!dc)
         return nullptr;
-    dc->palette = DefaultPalette();
-    dc->font = SystemFont();
+    dc->m_palette = DefaultPalette();
+    dc->m_font = SystemFont();
     if (!Register(dc)) {
         delete dc;
         return nullptr;
@@ -251,8 +251,8 @@ BOOL DeleteDC(HDC hdc) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc)
         return FALSE;
-    if (dc->bitmap && dc->bitmap->selectedIn == dc)
-        dc->bitmap->selectedIn = nullptr;
+    if (dc->m_bitmap && dc->m_bitmap->m_selectedIn == dc)
+        dc->m_bitmap->m_selectedIn = nullptr;
     Unregister(dc);
     delete dc;
     return TRUE;
@@ -263,21 +263,21 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     if (!dc)
         return nullptr;
     if (Bitmap* bmp = AsBitmap(h)) {
-        if (dc->dcKind != DcKind::Memory)
+        if (dc->m_dcKind != DcKind::Memory)
             return nullptr;
-        if (bmp->selectedIn && bmp->selectedIn != dc)
+        if (bmp->m_selectedIn && bmp->m_selectedIn != dc)
             return nullptr; // a bitmap lives in one context at a time
-        Bitmap* previous = dc->bitmap;
-        if (previous && previous->selectedIn == dc)
-            previous->selectedIn = nullptr;
-        dc->bitmap = bmp;
-        if (!bmp->stock)
-            bmp->selectedIn = dc;
+        Bitmap* previous = dc->m_bitmap;
+        if (previous && previous->m_selectedIn == dc)
+            previous->m_selectedIn = nullptr;
+        dc->m_bitmap = bmp;
+        if (!bmp->m_stock)
+            bmp->m_selectedIn = dc;
         return static_cast<Object*>(previous);
     }
     if (Font* font = AsFont(h)) {
-        Font* previous = dc->font;
-        dc->font = font;
+        Font* previous = dc->m_font;
+        dc->m_font = font;
         return static_cast<Object*>(previous);
     }
     return nullptr;
@@ -285,10 +285,10 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
 
 static bool IsSelectedAnywhere(const Object* obj) {
     for (const Object* o : Live()) {
-        if (o->kind != Kind::DC)
+        if (o->m_kind != Kind::DC)
             continue;
         auto* dc = static_cast<const DeviceContext*>(o);
-        if (dc->palette == obj || dc->font == obj)
+        if (dc->m_palette == obj || dc->m_font == obj)
             return true;
     }
     return false;
@@ -296,13 +296,13 @@ static bool IsSelectedAnywhere(const Object* obj) {
 
 BOOL DeleteObject(HGDIOBJ ho) {
     auto* obj = static_cast<Object*>(ho);
-    if (!obj || !Live().count(obj) || obj->kind == Kind::DC)
+    if (!obj || !Live().count(obj) || obj->m_kind == Kind::DC)
         return FALSE;
-    if (obj->stock)
+    if (obj->m_stock)
         return TRUE;
-    if (Bitmap* bmp = AsBitmap(ho); bmp && bmp->selectedIn)
+    if (Bitmap* bmp = AsBitmap(ho); bmp && bmp->m_selectedIn)
         return FALSE;
-    if (obj->kind != Kind::Bitmap && IsSelectedAnywhere(obj))
+    if (obj->m_kind != Kind::Bitmap && IsSelectedAnywhere(obj))
         return FALSE;
     Unregister(obj);
     delete obj;
@@ -315,11 +315,11 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
         return nullptr;
     switch (type) {
     case OBJ_BITMAP:
-        return static_cast<Object*>(dc->bitmap);
+        return static_cast<Object*>(dc->m_bitmap);
     case OBJ_PAL:
-        return static_cast<Object*>(dc->palette);
+        return static_cast<Object*>(dc->m_palette);
     case OBJ_FONT:
-        return static_cast<Object*>(dc->font);
+        return static_cast<Object*>(dc->m_font);
     default:
         return nullptr;
     }
@@ -331,7 +331,7 @@ int GetObject(HANDLE h, int c, LPVOID pv) {
             return (int)sizeof(WORD);
         if (c < (int)sizeof(WORD))
             return 0;
-        WORD count = (WORD)(pal->entries.size() > 0xFFFF ? 0xFFFF : pal->entries.size());
+        WORD count = (WORD)(pal->m_entries.size() > 0xFFFF ? 0xFFFF : pal->m_entries.size());
         memcpy(pv, &count, sizeof(count));
         return (int)sizeof(WORD);
     }
@@ -340,10 +340,10 @@ int GetObject(HANDLE h, int c, LPVOID pv) {
 
 UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq) {
     DeviceContext* dc = AsDC(hdc);
-    if (!dc || !dc->bitmap || dc->bitmap->stock || !prgbq || iStart >= 256)
+    if (!dc || !dc->m_bitmap || dc->m_bitmap->m_stock || !prgbq || iStart >= 256)
         return 0;
     UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
-    memcpy(dc->bitmap->table + iStart, prgbq, n * sizeof(RGBQUAD));
+    memcpy(dc->m_bitmap->m_table + iStart, prgbq, n * sizeof(RGBQUAD));
     return n;
 }
 
@@ -366,7 +366,7 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
     if (!pal)
         return nullptr;
     try {
-        pal->entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
+        pal->m_entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
     } catch (const std::bad_alloc&) {
         delete pal;
         return nullptr;
@@ -382,20 +382,20 @@ UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY
     Palette* pal = AsPalette(hpal);
     if (!pal)
         return 0;
-    UINT size = (UINT)pal->entries.size();
+    UINT size = (UINT)pal->m_entries.size();
     if (!pPalEntries)
         return size;
     if (iStart >= size)
         return 0;
     UINT n = cEntries < size - iStart ? cEntries : size - iStart;
-    memcpy(pPalEntries, pal->entries.data() + iStart, n * sizeof(PALETTEENTRY));
+    memcpy(pPalEntries, pal->m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
     return n;
 }
 
 UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
     Palette* pal = AsPalette(h);
-    if (!pal || pal->entries.empty())
+    if (!pal || pal->m_entries.empty())
         return 0xFFFFFFFF; // CLR_INVALID
-    return (UINT)NearestPaletteIndex(pal->entries.data(), (int)pal->entries.size(),
+    return (UINT)NearestPaletteIndex(pal->m_entries.data(), (int)pal->m_entries.size(),
                                      GetRValue(color), GetGValue(color), GetBValue(color));
 }

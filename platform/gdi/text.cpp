@@ -51,15 +51,15 @@ long long PixelSizeFor(const QFont& base, long long height) {
 
 QFont QFontOf(const Font* font) {
     QFont f;
-    if (!font->face.empty())
-        f.setFamily(QString::fromLatin1(font->face.c_str()));
+    if (!font->m_face.empty())
+        f.setFamily(QString::fromLatin1(font->m_face.c_str()));
     f.setStyleHint(QFont::SansSerif);
-    int weight = font->weight <= 0 ? FW_NORMAL : std::min(font->weight, 1000);
+    int weight = font->m_weight <= 0 ? FW_NORMAL : std::min(font->m_weight, 1000);
     f.setWeight(QFont::Weight(weight));
-    f.setItalic(font->italic);
-    f.setUnderline(font->underline);
-    f.setStrikeOut(font->strikeOut);
-    f.setPixelSize((int)PixelSizeFor(f, font->height));
+    f.setItalic(font->m_italic);
+    f.setUnderline(font->m_underline);
+    f.setStrikeOut(font->m_strikeOut);
+    f.setPixelSize((int)PixelSizeFor(f, font->m_height));
     f.setStyleStrategy(QFont::NoAntialias);
     return f;
 }
@@ -110,19 +110,19 @@ QRectF LayoutRect(const RECT& rc) {
 
 // Everything one DrawTextA call needs to lay out and paint its text.
 struct TextJob {
-    QString text;
-    QRectF layout;
-    int flags;
-    bool clip;
-    bool opaque;
+    QString m_text;
+    QRectF m_layout;
+    int m_flags;
+    bool m_clip;
+    bool m_opaque;
 };
 
 // Height of the laid-out text; with bottom or centred single lines, the distance from the
 // rectangle's top to the text's bottom, as the original platform reports it.
 int TextHeight(const QFont& font, const TextJob& job, UINT format) {
-    QRectF bounds = QFontMetricsF(font).boundingRect(job.layout, job.flags, job.text);
+    QRectF bounds = QFontMetricsF(font).boundingRect(job.m_layout, job.m_flags, job.m_text);
     if ((format & DT_SINGLELINE) && (format & (DT_VCENTER | DT_BOTTOM)))
-        return (int)std::ceil(bounds.bottom() - job.layout.top());
+        return (int)std::ceil(bounds.bottom() - job.m_layout.top());
     return (int)std::ceil(bounds.height());
 }
 
@@ -130,22 +130,22 @@ void PaintText(QPainter& painter, const QFont& font, const TextJob& job, const Q
                const QColor& background) {
     painter.setFont(font);
     painter.setPen(text);
-    painter.setBackgroundMode(job.opaque ? Qt::OpaqueMode : Qt::TransparentMode);
+    painter.setBackgroundMode(job.m_opaque ? Qt::OpaqueMode : Qt::TransparentMode);
     painter.setBackground(background);
-    if (job.clip)
-        painter.setClipRect(job.layout, Qt::IntersectClip);
-    painter.drawText(job.layout, job.flags, job.text);
+    if (job.m_clip)
+        painter.setClipRect(job.m_layout, Qt::IntersectClip);
+    painter.drawText(job.m_layout, job.m_flags, job.m_text);
 }
 
 // Glyphs go into an RGB canvas over the part of the bitmap that may change, in two marker
 // colours (text and background) on transparent black; unsmoothed, every pixel is exactly one
 // of the three, and each marker becomes its table index.
 void DrawOnBitmap(HDC hdc, DeviceContext* dc, const TextJob& job, const QFont& font) {
-    Bitmap* bmp = dc->bitmap;
-    QRectF area(0, 0, bmp->width, bmp->height);
-    if (job.clip)
-        area &= job.layout;
-    QRect pixels = area.toAlignedRect() & QRect(0, 0, bmp->width, bmp->height);
+    Bitmap* bmp = dc->m_bitmap;
+    QRectF area(0, 0, bmp->m_width, bmp->m_height);
+    if (job.m_clip)
+        area &= job.m_layout;
+    QRect pixels = area.toAlignedRect() & QRect(0, 0, bmp->m_width, bmp->m_height);
     if (pixels.isEmpty())
         return;
 
@@ -160,8 +160,8 @@ void DrawOnBitmap(HDC hdc, DeviceContext* dc, const TextJob& job, const QFont& f
         PaintText(painter, font, job, textMarker, backMarker);
     }
 
-    const BYTE textIndex = (BYTE)MatchColorToBitmap(hdc, dc->textColor);
-    const BYTE backIndex = (BYTE)MatchColorToBitmap(hdc, dc->bkColor);
+    const BYTE textIndex = (BYTE)MatchColorToBitmap(hdc, dc->m_textColor);
+    const BYTE backIndex = (BYTE)MatchColorToBitmap(hdc, dc->m_bkColor);
     for (int y = 0; y < pixels.height(); ++y) {
         const QRgb* from = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
         BYTE* to = bmp->Pixel(pixels.left(), pixels.top() + y);
@@ -177,13 +177,13 @@ void DrawOnBitmap(HDC hdc, DeviceContext* dc, const TextJob& job, const QFont& f
 
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
     DeviceContext* dc = AsDC(hdc);
-    if (!dc || !lpchText || !lprc || !dc->font || !GuiAvailable())
+    if (!dc || !lpchText || !lprc || !dc->m_font || !GuiAvailable())
         return 0;
-    if (dc->dcKind != DcKind::Memory || !dc->bitmap)
+    if (dc->m_dcKind != DcKind::Memory || !dc->m_bitmap)
         return 0;
     TextJob job{TextOf(lpchText, cchText, format), LayoutRect(*lprc), QtFlags(format),
-                !(format & DT_NOCLIP), dc->bkMode == OPAQUE};
-    QFont font = QFontOf(dc->font);
+                !(format & DT_NOCLIP), dc->m_bkMode == OPAQUE};
+    QFont font = QFontOf(dc->m_font);
     DrawOnBitmap(hdc, dc, job, font);
     return TextHeight(font, job, format);
 }
@@ -193,14 +193,14 @@ HFONT CreateFontA(int cHeight, int, int, int, int cWeight, DWORD bItalic, DWORD 
     Font* font = new (std::nothrow) Font;
     if (!font)
         return nullptr;
-    font->height = cHeight;
-    font->weight = cWeight;
-    font->italic = bItalic != 0;
-    font->underline = bUnderline != 0;
-    font->strikeOut = bStrikeOut != 0;
+    font->m_height = cHeight;
+    font->m_weight = cWeight;
+    font->m_italic = bItalic != 0;
+    font->m_underline = bUnderline != 0;
+    font->m_strikeOut = bStrikeOut != 0;
     try {
         if (pszFaceName)
-            font->face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
+            font->m_face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
     } catch (const std::bad_alloc&) {
         delete font;
         return nullptr;

@@ -17,7 +17,7 @@ DroppedFiles LocalFilesOf(const QMimeData* mime) {
         return files;
     for (const QUrl& url : mime->urls())
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files.paths.push_back(ToAfx(url.toLocalFile()).toStdString());
+            files.m_paths.push_back(ToAfx(url.toLocalFile()).toStdString());
     return files;
 }
 
@@ -38,7 +38,7 @@ bool OtherModalWindowShown(const QWidget* self) {
 bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
     if (!acceptDrops() || !isEnabled() || OtherModalWindowShown(this))
         return false;
-    return !LocalFilesOf(event->mimeData()).paths.empty();
+    return !LocalFilesOf(event->mimeData()).m_paths.empty();
 }
 
 bool DialogWidget::HandleFileDrag(QEvent* event) {
@@ -101,10 +101,10 @@ UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch) {
     if (!files)
         return 0;
     if (iFile == 0xFFFFFFFF)
-        return (UINT)files->paths.size();
-    if (iFile >= files->paths.size())
+        return (UINT)files->m_paths.size();
+    if (iFile >= files->m_paths.size())
         return 0;
-    const std::string& path = files->paths[iFile];
+    const std::string& path = files->m_paths[iFile];
     if (!lpszFile)
         return (UINT)path.size();
     return (UINT)CopyText(FromAfx(path.c_str()), lpszFile, (int)std::min<UINT>(cch, INT_MAX));

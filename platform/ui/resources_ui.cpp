@@ -14,7 +14,7 @@ namespace {
 // The object behind an HICON: the icon group it was loaded from. Pixmaps are made when
 // drawn, so nothing of Qt outlives the application.
 struct IconObject {
-    const IconGroup* group;
+    const IconGroup* m_group;
 };
 
 struct ResourceModule {
@@ -75,8 +75,8 @@ QIcon IconFromHandle(HICON hIcon) {
     IconObject* object = AsIcon(hIcon);
     if (!object)
         return icon;
-    for (int i = 0; i < object->group->nImages; ++i)
-        icon.addPixmap(QPixmap(object->group->pImages[i].xpm));
+    for (int i = 0; i < object->m_group->nImages; ++i)
+        icon.addPixmap(QPixmap(object->m_group->pImages[i].xpm));
     return icon;
 }
 
@@ -84,11 +84,11 @@ QIcon IconFromHandle(HICON hIcon) {
 // dpr device pixels by repeating pixels, never by smoothing: icons stay as crisp as sprites.
 QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr) {
     IconObject* object = AsIcon(hIcon);
-    if (!object || nSize <= 0 || object->group->nImages <= 0)
+    if (!object || nSize <= 0 || object->m_group->nImages <= 0)
         return QPixmap();
-    const IconImage* best = &object->group->pImages[0];
-    for (int i = 1; i < object->group->nImages; ++i) {
-        const IconImage& image = object->group->pImages[i];
+    const IconImage* best = &object->m_group->pImages[0];
+    for (int i = 1; i < object->m_group->nImages; ++i) {
+        const IconImage& image = object->m_group->pImages[i];
         const bool fits = image.nSize >= nSize;
         const bool bestFits = best->nSize >= nSize;
         if ((fits && (!bestFits || image.nSize < best->nSize)) ||

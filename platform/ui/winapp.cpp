@@ -36,10 +36,10 @@ std::string ExecutableBaseName() {
 // Messages from the toolkit while the application object is made; given on unless the toolkit
 // gives up, which it does only when it finds no display to show windows on.
 struct HeldMessage {
-    QtMsgType type;
-    std::string file, function, category;
-    int line;
-    QString text;
+    QtMsgType m_type;
+    std::string m_file, m_function, m_category;
+    int m_line;
+    QString m_text;
 };
 std::vector<HeldMessage> g_heldMessages;
 
@@ -60,12 +60,12 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
     auto application = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);
     for (const HeldMessage& held : g_heldMessages) {
-        QMessageLogContext context(held.file.c_str(), held.line, held.function.c_str(),
-                                   held.category.c_str());
+        QMessageLogContext context(held.m_file.c_str(), held.m_line, held.m_function.c_str(),
+                                   held.m_category.c_str());
         if (previous)
-            previous(held.type, context, held.text);
+            previous(held.m_type, context, held.m_text);
         else
-            qt_message_output(held.type, context, held.text);
+            qt_message_output(held.m_type, context, held.m_text);
     }
     g_heldMessages.clear();
     return application;

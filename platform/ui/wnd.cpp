@@ -14,9 +14,9 @@
 namespace {
 
 struct CurrentMessage {
-    UINT message = WM_NULL;
-    WPARAM wParam = 0;
-    LPARAM lParam = 0;
+    UINT m_message = WM_NULL;
+    WPARAM m_wParam = 0;
+    LPARAM m_lParam = 0;
 };
 
 CurrentMessage g_current;
@@ -307,7 +307,7 @@ BOOL CWnd::RouteCommandToApp(WPARAM wParam, LPARAM lParam) {
 }
 
 LRESULT CWnd::Default() {
-    return DefWindowProc(g_current.message, g_current.wParam, g_current.lParam);
+    return DefWindowProc(g_current.m_message, g_current.m_wParam, g_current.m_lParam);
 }
 
 void CWnd::OnPaint() {

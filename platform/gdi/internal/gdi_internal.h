@@ -13,10 +13,10 @@ namespace gdi {
 enum class Kind { Bitmap, Palette, Font, DC };
 
 struct Object {
-    explicit Object(Kind k) : kind(k) {}
+    explicit Object(Kind k) : m_kind(k) {}
     virtual ~Object() = default;
-    Kind kind;
-    bool stock = false;
+    Kind m_kind;
+    bool m_stock = false;
 };
 
 struct DeviceContext;
@@ -25,46 +25,46 @@ struct DeviceContext;
 struct Bitmap : Object {
     Bitmap() : Object(Kind::Bitmap) {}
     ~Bitmap() override;
-    int width = 0;
-    int height = 0; // always bottom-up
-    int stride = 0;
-    BYTE* bits = nullptr;
-    RGBQUAD table[256] = {};
-    DeviceContext* selectedIn = nullptr;
+    int m_width = 0;
+    int m_height = 0; // always bottom-up
+    int m_stride = 0;
+    BYTE* m_bits = nullptr;
+    RGBQUAD m_table[256] = {};
+    DeviceContext* m_selectedIn = nullptr;
 
     // Byte of pixel (x, y), counted from the top-left corner.
-    BYTE* Pixel(int x, int y) const { return bits + (size_t)stride * (height - 1 - y) + x; }
+    BYTE* Pixel(int x, int y) const { return m_bits + (size_t)m_stride * (m_height - 1 - y) + x; }
 };
 
 struct Palette : Object {
     Palette() : Object(Kind::Palette) {}
-    std::vector<PALETTEENTRY> entries;
+    std::vector<PALETTEENTRY> m_entries;
 };
 
 // A font as the calling code describes it; it is rasterised by the text renderer.
 struct Font : Object {
     Font() : Object(Kind::Font) {}
-    std::string face;
-    int height = 0;
-    int weight = 400;
-    bool italic = false;
-    bool underline = false;
-    bool strikeOut = false;
+    std::string m_face;
+    int m_height = 0;
+    int m_weight = 400;
+    bool m_italic = false;
+    bool m_underline = false;
+    bool m_strikeOut = false;
 };
 
 enum class DcKind { Memory, Display, Painter };
 
 struct DeviceContext : Object {
-    explicit DeviceContext(DcKind k) : Object(Kind::DC), dcKind(k) {}
-    DcKind dcKind;
-    Bitmap* bitmap = nullptr;   // selected bitmap (memory contexts)
-    Palette* palette = nullptr; // selected palette
-    Font* font = nullptr;       // selected font
-    int stretchMode = 1;        // BLACKONWHITE
-    COLORREF textColor = 0;
-    int bkMode = 2; // OPAQUE
-    COLORREF bkColor = 0xFFFFFF;
-    QPainter* painter = nullptr; // painter contexts
+    explicit DeviceContext(DcKind k) : Object(Kind::DC), m_dcKind(k) {}
+    DcKind m_dcKind;
+    Bitmap* m_bitmap = nullptr;   // selected bitmap (memory contexts)
+    Palette* m_palette = nullptr; // selected palette
+    Font* m_font = nullptr;       // selected font
+    int m_stretchMode = 1;        // BLACKONWHITE
+    COLORREF m_textColor = 0;
+    int m_bkMode = 2; // OPAQUE
+    COLORREF m_bkColor = 0xFFFFFF;
+    QPainter* m_painter = nullptr; // painter contexts
 };
 
 // Registry of live objects: a handle is valid only while its object is registered. Register

@@ -66,7 +66,7 @@ QRect DialogRectToPixels(short x, short y, short cx, short cy);
 
 // What an HDROP stands for: the dropped files' local paths, in the framework's text.
 struct DroppedFiles {
-    std::vector<std::string> paths;
+    std::vector<std::string> m_paths;
 };
 // The local files a drag carries (file URLs only), in the order given.
 DroppedFiles LocalFilesOf(const QMimeData* mime);
