@@ -217,8 +217,6 @@ public:
 
     virtual BOOL OnInitDialog();
 
-    UINT m_nIDHelp;
-
 protected:
     virtual void DoDataExchange(CDataExchange* pDX);
     virtual void OnOK();

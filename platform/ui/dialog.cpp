@@ -53,8 +53,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
-    : m_nIDHelp(nIDTemplate), m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd),
-      m_nModalResult(-1), m_bEnded(FALSE) {}
+    : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_nModalResult(-1), m_bEnded(FALSE) {}
 
 CDialog::~CDialog() {
     if (QWidget* widget = ui::WidgetFromHandle(m_hWnd))

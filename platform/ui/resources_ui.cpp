@@ -17,11 +17,8 @@ struct IconObject {
     const IconGroup* m_group;
 };
 
-struct ResourceModule {
-    int unused;
-};
-
-ResourceModule g_module;
+// The one module's handle: only its address matters.
+char g_module;
 
 IconObject* AsIcon(HICON hIcon) {
     return reinterpret_cast<IconObject*>(hIcon);

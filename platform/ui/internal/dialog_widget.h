@@ -23,7 +23,6 @@ public:
 
     HWND Handle() { return HandleFromWidget(this); }
     QWidget* Control(int nID) const;
-    const std::vector<QWidget*>& Controls() const { return m_controls; }
 
     void Invalidate(const QRect& rect, bool bErase);
     UINT_PTR StartTimer(UINT_PTR nIDEvent, UINT nElapse);
