@@ -7,6 +7,7 @@
 #include <QPainter>
 
 #include <new>
+#include <utility>
 
 using namespace gdi;
 
@@ -86,40 +87,30 @@ QPainter* GetDCPainter(HDC hdc) {
     return dc && dc->m_dcKind == DcKind::Painter ? dc->m_painter : nullptr;
 }
 
-int SetStretchBltMode(HDC hdc, int mode) {
+// Sets one attribute of a context and gives back what it was; `failed` when hdc is no context.
+template <typename T> T ExchangeAttribute(HDC hdc, T DeviceContext::*attribute, T value, T failed) {
     DeviceContext* dc = AsDC(hdc);
-    if (!dc || mode < BLACKONWHITE || mode > HALFTONE)
+    return dc ? std::exchange(dc->*attribute, value) : failed;
+}
+
+int SetStretchBltMode(HDC hdc, int mode) {
+    if (mode < BLACKONWHITE || mode > HALFTONE)
         return 0;
-    int previous = dc->m_stretchMode;
-    dc->m_stretchMode = mode;
-    return previous;
+    return ExchangeAttribute(hdc, &DeviceContext::m_stretchMode, mode, 0);
 }
 
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
-    DeviceContext* dc = AsDC(hdc);
-    if (!dc)
-        return kClrInvalid;
-    COLORREF previous = dc->m_textColor;
-    dc->m_textColor = color;
-    return previous;
+    return ExchangeAttribute(hdc, &DeviceContext::m_textColor, color, kClrInvalid);
 }
 
 COLORREF SetBkColor(HDC hdc, COLORREF color) {
-    DeviceContext* dc = AsDC(hdc);
-    if (!dc)
-        return kClrInvalid;
-    COLORREF previous = dc->m_bkColor;
-    dc->m_bkColor = color;
-    return previous;
+    return ExchangeAttribute(hdc, &DeviceContext::m_bkColor, color, kClrInvalid);
 }
 
 int SetBkMode(HDC hdc, int mode) {
-    DeviceContext* dc = AsDC(hdc);
-    if (!dc || (mode != TRANSPARENT && mode != OPAQUE))
+    if (mode != TRANSPARENT && mode != OPAQUE)
         return 0;
-    int previous = dc->m_bkMode;
-    dc->m_bkMode = mode;
-    return previous;
+    return ExchangeAttribute(hdc, &DeviceContext::m_bkMode, mode, 0);
 }
 
 BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
