@@ -4,8 +4,8 @@
 #include <climits>
 #include <cstdlib>
 #include <cstring>
-#include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -32,18 +32,14 @@ bool Exists(const std::string& path) {
 
 // Finds a name in a folder regardless of case; empty when there is none.
 std::string FindIgnoringCase(const std::string& folder, const std::string& name) {
-    DIR* dir = opendir(folder.empty() ? "/" : folder.c_str());
-    if (!dir)
-        return {};
-    std::string found;
-    while (dirent* entry = readdir(dir)) {
-        if (strcasecmp(entry->d_name, name.c_str()) == 0) {
-            found = entry->d_name;
-            break;
-        }
+    std::error_code error;
+    for (std::filesystem::directory_iterator it(folder.empty() ? "/" : folder, error), end;
+         !error && it != end; it.increment(error)) {
+        std::string entry = it->path().filename();
+        if (strcasecmp(entry.c_str(), name.c_str()) == 0)
+            return entry;
     }
-    closedir(dir);
-    return found;
+    return {};
 }
 
 std::vector<std::string> SplitComponents(const std::string& path) {
