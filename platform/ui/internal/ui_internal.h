@@ -1,5 +1,4 @@
-// What lies behind the window handles: Qt widgets. Private to the platform's window side and
-// to tests that look at what a window shows.
+// What lies behind the window handles: Qt widgets. Private to the platform's window side.
 #pragma once
 
 #include "afxwin.h"
