@@ -1,3 +1,4 @@
+#include "resources.h"
 #include "ui_internal.h"
 
 #include <QApplication>
@@ -68,6 +69,11 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
             qt_message_output(held.m_type, context, held.m_text);
     }
     g_heldMessages.clear();
+    // The version block's product version, as the package and the desktop's software centre
+    // give it.
+    const WORD* v = ResFindVersion()->productVersion;
+    QCoreApplication::setApplicationVersion(
+        QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
     return application;
 }
 
