@@ -12,12 +12,19 @@
 #include <cstring>
 #include <type_traits>
 
+#include <jerror.h>
+
 namespace {
+
+// A real progressive file has about ten scans. Each scan of a hostile one costs a pass over
+// the whole picture, so thousands of tiny scans would hold the viewer for many seconds.
+constexpr int kMaxJpegScans = 500;
 
 // All the decoder's state for one call; trivially destructible, so a jump may cross it.
 struct JpegRead {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr err;
+    jpeg_progress_mgr progress;
     JpegFileSource source;
     JpegJumpTarget jump;
     JSAMPLE colormap[3][JPEG_COLOR_COUNT];
@@ -70,12 +77,49 @@ bool CreateStage(JpegRead* pRead) {
     return true;
 }
 
-// The 8-bit bitmap of a picture this size must be one the platform can make; refusing it here
-// keeps the previous image and spares the decoder's start-up allocations.
-bool BitmapFits(const jpeg_decompress_struct& cinfo) {
-    unsigned long long stride = ((unsigned long long)cinfo.image_width + 3) & ~3ull;
-    return cinfo.image_width > 0 && cinfo.image_height > 0 &&
-           stride * cinfo.image_height <= kMaxDibSectionBytes;
+// Bytes of the whole-image coefficient buffers the library keeps for a file of several scans
+// (progressive, or components sent in scans of their own): one 128-byte block per 8 x 8
+// samples of each component, rounded up to whole MCUs as the library allocates them. A file
+// of one interleaved scan is decoded row by row and needs none.
+unsigned long long CoefficientBytes(const jpeg_decompress_struct& cinfo) {
+    if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components)
+        return 0;
+    unsigned long long total = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& comp = cinfo.comp_info[c];
+        const unsigned long long h = (unsigned long long)comp.h_samp_factor;
+        const unsigned long long v = (unsigned long long)comp.v_samp_factor;
+        const unsigned long long columns = (comp.width_in_blocks + h - 1) / h * h;
+        const unsigned long long rows = (comp.height_in_blocks + v - 1) / v * v;
+        total += columns * rows * sizeof(JBLOCK);
+    }
+    return total;
+}
+
+// Bytes of the 8-bit bitmap and the row buffer that the output dimensions call for.
+unsigned long long OutputBytes(const jpeg_decompress_struct& cinfo) {
+    const unsigned long long stride = ((unsigned long long)cinfo.output_width + 3) & ~3ull;
+    return stride * cinfo.output_height +
+           (unsigned long long)cinfo.output_components * cinfo.output_width;
+}
+
+// Decided from the header before anything large exists: false when bitmap, row buffer and
+// coefficient buffers would pass the budget. What the budget leaves after the bitmap and row
+// buffer is all the library may take, and without backing store it fails rather than grow.
+bool LimitMemory(jpeg_decompress_struct& cinfo) {
+    if (cinfo.output_width == 0 || cinfo.output_height == 0)
+        return false;
+    const unsigned long long nOutput = OutputBytes(cinfo);
+    if (nOutput > kDecodeBudgetBytes || CoefficientBytes(cinfo) > kDecodeBudgetBytes - nOutput)
+        return false;
+    cinfo.mem->max_memory_to_use = (long)(kDecodeBudgetBytes - nOutput);
+    return true;
+}
+
+// Called by the library before it takes in more of the file.
+void LimitScans(j_common_ptr cinfo) {
+    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
+        ERREXIT(cinfo, JERR_NOTIMPL);
 }
 
 void SetDecompressParameters(JpegRead* pRead) {
@@ -97,10 +141,13 @@ void StoreRow(const JSAMPLE* pRow, BYTE* pDest, int nWidth) {
 bool DecodeStage(JpegRead* pRead) {
     jpeg_decompress_struct& cinfo = pRead->cinfo;
     jpeg_read_header(&cinfo, TRUE);
-    if (!BitmapFits(cinfo))
-        return false;
     BuildJpegColormap(pRead->colormap[0], pRead->colormap[1], pRead->colormap[2], pRead->pPalette);
     SetDecompressParameters(pRead);
+    jpeg_calc_output_dimensions(&cinfo);
+    if (!LimitMemory(cinfo))
+        return false;
+    pRead->progress.progress_monitor = LimitScans;
+    cinfo.progress = &pRead->progress;
     if (!jpeg_start_decompress(&cinfo))
         return false;
 

@@ -36,6 +36,7 @@ struct JpegOptions {
     int quality = 90;
     bool progressive = false;
     int restartRows = 0;
+    bool fullChroma = false; // colour samples at full size (4:4:4) instead of halved
 };
 
 // Encodes interleaved samples (1, 3 or 4 components) with the system's libjpeg.
@@ -54,6 +55,8 @@ inline std::vector<BYTE> EncodeJpeg(const std::vector<BYTE>& samples, int w, int
     cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
     jpeg_set_defaults(&cinfo);
     jpeg_set_quality(&cinfo, opt.quality, TRUE);
+    if (opt.fullChroma)
+        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
     if (opt.progressive)
         jpeg_simple_progression(&cinfo);
     cinfo.restart_in_rows = opt.restartRows;
