@@ -2,9 +2,15 @@
 // as an uncompressed 8-bit bottom-up BMP, so the loader can be checked from outside.
 #include "dib.h"
 
+#include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <string>
 #include <vector>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -50,18 +56,73 @@ std::vector<BYTE> EncodeBmp(const CDIB& dib) {
     return out;
 }
 
-// Writes through a temporary name, so a failed write never leaves a partial OUTPUT.
-bool WriteFile(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::string temp = path + ".part";
-    FILE* f = fopen(temp.c_str(), "wb");
-    if (!f)
+// Follows symbolic links to the file they name, even one not made yet; a relative target
+// counts from the link's own folder. Empty for a loop.
+std::string ResolveLinks(std::string path) {
+    for (int hops = 0; hops < 40; ++hops) {
+        struct stat st;
+        if (lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode))
+            return path;
+        char target[PATH_MAX];
+        const ssize_t n = readlink(path.c_str(), target, sizeof(target) - 1);
+        if (n < 0)
+            return path;
+        target[n] = 0;
+        const size_t slash = path.rfind('/');
+        if (target[0] == '/' || slash == std::string::npos)
+            path = target;
+        else
+            path = path.substr(0, slash + 1) + target;
+    }
+    return std::string();
+}
+
+bool WriteAll(int fd, const std::vector<BYTE>& bytes) {
+    size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n = write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        done += (size_t)n;
+    }
+    return true;
+}
+
+// A device or a pipe is written as it stands: replacing it would put an ordinary file in its
+// place.
+bool WriteInPlace(const std::string& path, const std::vector<BYTE>& bytes) {
+    const int fd = open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    if (fd < 0)
         return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    ok = fclose(f) == 0 && ok;
+    const bool ok = WriteAll(fd, bytes);
+    return close(fd) == 0 && ok;
+}
+
+// Writes beside the file, then renames over it, so a failed write never leaves a partial file.
+bool ReplaceAtomically(const std::string& path, const std::vector<BYTE>& bytes) {
+    const std::string temp = path + ".part";
+    const int fd = open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0)
+        return false;
+    bool ok = WriteAll(fd, bytes);
+    ok = close(fd) == 0 && ok;
     if (ok && rename(temp.c_str(), path.c_str()) == 0)
         return true;
-    remove(temp.c_str());
+    unlink(temp.c_str());
     return false;
+}
+
+// OUTPUT may be a symbolic link: the file it names receives the sheet and the link stays.
+bool WriteFile(const std::string& path, const std::vector<BYTE>& bytes) {
+    const std::string target = ResolveLinks(path);
+    if (target.empty())
+        return false;
+    struct stat st;
+    if (stat(target.c_str(), &st) == 0 && !S_ISREG(st.st_mode))
+        return !S_ISDIR(st.st_mode) && WriteInPlace(target, bytes);
+    return ReplaceAtomically(target, bytes);
 }
 
 } // namespace
