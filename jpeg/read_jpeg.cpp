@@ -104,8 +104,10 @@ unsigned long long OutputBytes(const jpeg_decompress_struct& cinfo) {
 }
 
 // Decided from the header before anything large exists: false when bitmap, row buffer and
-// coefficient buffers would pass the budget. What the budget leaves after the bitmap and row
-// buffer is all the library may take, and without backing store it fails rather than grow.
+// coefficient buffers would pass the budget. The library's memory manager is then held to
+// what the budget leaves: without backing store it raises an error rather than make
+// whole-image buffers past that. Its other allocations are a few rows of at most 65 500
+// pixels each.
 bool LimitMemory(jpeg_decompress_struct& cinfo) {
     if (cinfo.output_width == 0 || cinfo.output_height == 0)
         return false;
