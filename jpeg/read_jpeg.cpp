@@ -114,7 +114,9 @@ bool LimitMemory(jpeg_decompress_struct& cinfo) {
     const unsigned long long nOutput = OutputBytes(cinfo);
     if (nOutput > kDecodeBudgetBytes || CoefficientBytes(cinfo) > kDecodeBudgetBytes - nOutput)
         return false;
-    cinfo.mem->max_memory_to_use = (long)(kDecodeBudgetBytes - nOutput);
+    // Zero would mean no limit at all to the library.
+    const unsigned long long nLeft = kDecodeBudgetBytes - nOutput;
+    cinfo.mem->max_memory_to_use = nLeft > 0 ? (long)nLeft : 1;
     return true;
 }
 
