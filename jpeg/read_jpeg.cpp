@@ -16,15 +16,31 @@
 
 namespace {
 
-// A real progressive file has about ten scans. Each scan of a hostile one costs a pass over
-// the whole picture, so thousands of tiny scans would hold the viewer for many seconds.
+// A real progressive file has about ten scans. The limit on blocks below mostly comes first;
+// this one also bounds what each scan costs besides its blocks (its header and tables).
 constexpr int kMaxJpegScans = 500;
+
+// Blocks the scans of one file may walk in all, as a multiple of the picture's own blocks. A
+// scan of a few bytes still walks every block of its components, so the scan count alone lets
+// a small file cost seconds. Honest progressive files walk their picture about 5 to 6 times
+// (the common scan script: DC, two spectral bands and refinements per component); 12 leaves
+// twice that for richer scan scripts. A hostile file then costs less than an honest decode of
+// its size: a sixth of a second at 4096 x 4096, under a second at the largest the budget allows.
+constexpr unsigned long long kMaxJpegPicturePasses = 12;
+
+// The library's progress record and what the monitor keeps across its calls.
+struct ScanWork {
+    jpeg_progress_mgr base; // first, so the library's pointer leads back here
+    int lastScan;
+    unsigned long long walked; // blocks of every scan begun so far
+    unsigned long long limit;
+};
 
 // All the decoder's state for one call; trivially destructible, so a jump may cross it.
 struct JpegRead {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr err;
-    jpeg_progress_mgr progress;
+    ScanWork progress;
     JpegFileSource source;
     JpegJumpTarget jump;
     JSAMPLE colormap[3][JPEG_COLOR_COUNT];
@@ -120,10 +136,35 @@ bool LimitMemory(jpeg_decompress_struct& cinfo) {
     return true;
 }
 
-// Called by the library before it takes in more of the file.
-void LimitScans(j_common_ptr cinfo) {
-    if (reinterpret_cast<j_decompress_ptr>(cinfo)->input_scan_number > kMaxJpegScans)
-        ERREXIT(cinfo, JERR_NOTIMPL);
+unsigned long long ComponentBlocks(const jpeg_component_info& comp) {
+    return (unsigned long long)comp.width_in_blocks * comp.height_in_blocks;
+}
+
+unsigned long long PictureBlocks(const jpeg_decompress_struct& cinfo) {
+    unsigned long long total = 0;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        total += ComponentBlocks(cinfo.comp_info[c]);
+    return total;
+}
+
+unsigned long long ScanBlocks(const jpeg_decompress_struct& cinfo) {
+    unsigned long long total = 0;
+    for (int c = 0; c < cinfo.comps_in_scan; ++c)
+        total += ComponentBlocks(*cinfo.cur_comp_info[c]);
+    return total;
+}
+
+// Called by the library before each step of taking in the file; a new scan number means the
+// scan's header has been read and its data is next, so the refusal comes before it is walked.
+void LimitScans(j_common_ptr common) {
+    const j_decompress_ptr cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    ScanWork* pWork = reinterpret_cast<ScanWork*>(cinfo->progress);
+    if (cinfo->input_scan_number == pWork->lastScan)
+        return;
+    pWork->lastScan = cinfo->input_scan_number;
+    pWork->walked += ScanBlocks(*cinfo);
+    if (cinfo->input_scan_number > kMaxJpegScans || pWork->walked > pWork->limit)
+        ERREXIT(common, JERR_NOTIMPL);
 }
 
 void SetDecompressParameters(JpegRead* pRead) {
@@ -150,8 +191,9 @@ bool DecodeStage(JpegRead* pRead) {
     jpeg_calc_output_dimensions(&cinfo);
     if (!LimitMemory(cinfo))
         return false;
-    pRead->progress.progress_monitor = LimitScans;
-    cinfo.progress = &pRead->progress;
+    pRead->progress.base.progress_monitor = LimitScans;
+    pRead->progress.limit = kMaxJpegPicturePasses * PictureBlocks(cinfo);
+    cinfo.progress = &pRead->progress.base;
     if (!jpeg_start_decompress(&cinfo))
         return false;
 
