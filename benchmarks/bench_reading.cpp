@@ -1,7 +1,9 @@
 // Costs of loading a sheet: an 8-bit BMP, a colour JFIF, and the libjpeg floor that the JPEG
 // reader cannot beat (the same bytes decoded from memory, same parameters, rows discarded).
+#include "bmp_writer.h"
 #include "dib.h"
-#include "gdi_internal.h"
+#include "jpeg_writer.h"
+#include "system_palette.h"
 
 #include <benchmark/benchmark.h>
 
@@ -35,53 +37,16 @@ std::vector<BYTE> SheetRgb() {
     return rgb;
 }
 
-std::vector<BYTE> EncodeJpeg(const std::vector<BYTE>& rgb) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long size = 0;
-    jpeg_mem_dest(&cinfo, &out, &size);
-    cinfo.image_width = kWidth;
-    cinfo.image_height = kHeight;
-    cinfo.input_components = 3;
-    cinfo.in_color_space = JCS_RGB;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, 90, TRUE);
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&rgb[(size_t)cinfo.next_scanline * kWidth * 3]);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<BYTE> bytes(out, out + size);
-    jpeg_destroy_compress(&cinfo);
-    free(out);
-    return bytes;
-}
-
 // An 8-bit BMP of the same picture, each colour matched to the system palette.
 std::vector<BYTE> EncodeBmp(const std::vector<BYTE>& rgb) {
-    const int stride = (kWidth + 3) & ~3;
-    std::vector<BYTE> out(1078 + (size_t)stride * kHeight, 0);
-    BITMAPFILEHEADER bf{0x4D42, (DWORD)out.size(), 0, 0, 1078};
-    BITMAPINFOHEADER bi{40, kWidth, kHeight, 1, 8, BI_RGB, (DWORD)(stride * kHeight), 0, 0, 0, 0};
-    memcpy(&out[0], &bf, 14);
-    memcpy(&out[14], &bi, 40);
-    RGBQUAD table[256];
-    for (int i = 0; i < 256; ++i) {
-        const PALETTEENTRY& e = gdi::SystemPaletteEntries()[i];
-        table[i] = RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
-    }
-    memcpy(&out[54], table, sizeof(table));
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
+    return fixtures::EncodeBmp8(
+        kWidth, kHeight,
+        [&](int x, int y) {
             const BYTE* p = &rgb[((size_t)y * kWidth + x) * 3];
-            out[1078 + (size_t)(kHeight - 1 - y) * stride + x] =
-                (BYTE)gdi::NearestColorIndex(table, 256, p[0], p[1], p[2]);
-        }
-    return out;
+            return (uint8_t)fixtures::NearestIndex(fixtures::SystemPalette().data(), 256, p[0],
+                                                   p[1], p[2]);
+        },
+        fixtures::SystemBmpTable());
 }
 
 // The sheets live in files for the whole run, removed at exit.
@@ -90,7 +55,7 @@ struct SheetFiles {
         char templ[] = "/tmp/kyr-bench-XXXXXX";
         folder = mkdtemp(templ) ? templ : "/tmp";
         std::vector<BYTE> rgb = SheetRgb();
-        jpeg = EncodeJpeg(rgb);
+        jpeg = fixtures::EncodeJpeg(rgb, kWidth, kHeight, 3);
         bmpPath = Write("attack00.bmp", EncodeBmp(rgb));
         jpegPath = Write("attack01.bmp", jpeg);
     }
@@ -101,10 +66,7 @@ struct SheetFiles {
     }
     std::string Write(const char* name, const std::vector<BYTE>& bytes) {
         std::string path = folder + "/" + name;
-        if (FILE* f = fopen(path.c_str(), "wb")) {
-            fwrite(bytes.data(), 1, bytes.size(), f);
-            fclose(f);
-        }
+        fixtures::WriteFileBytes(path.c_str(), bytes);
         return path;
     }
     std::string folder, bmpPath, jpegPath;
@@ -175,7 +137,7 @@ void BM_JpegFloor(benchmark::State& state) {
     const std::vector<BYTE>& jpeg = Files().jpeg;
     JSAMPLE map[3][236];
     for (int i = 0; i < 236; ++i) {
-        const PALETTEENTRY& e = gdi::SystemPaletteEntries()[i + 10];
+        const PALETTEENTRY& e = fixtures::SystemPalette().data()[i + 10];
         map[0][i] = e.peRed;
         map[1][i] = e.peGreen;
         map[2][i] = e.peBlue;

@@ -4,5 +4,9 @@
 
 constexpr const char* kFirstPaintOption = "--first-paint=";
 
-// which: "viewer" or "bare". Returns the process's exit code.
+// which: "viewer", "twin", "bare" or "text". Returns the process's exit code.
 int FirstPaintChild(const char* which, int argc, char** argv);
+
+// Runs the viewer's dialog built straight from Qt widgets until it is closed; whether the
+// sheet was loaded.
+bool RunQtTwin();

@@ -54,6 +54,8 @@ public:
     BOOL Create(int nWidth, int nHeight, int nFill, CPalette* pPalette);
     BOOL Fill(int nIndex);
     void Destroy();
+    // Exchanges the two images whole, with every part each one owns.
+    void Swap(CDIB& other);
 
     int GetWidth() const;
     int GetHeight() const;

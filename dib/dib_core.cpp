@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <utility>
 
 IMPLEMENT_DYNAMIC(CDIB, CObject)
 
@@ -11,11 +12,6 @@ namespace {
 
 RGBQUAD ToQuad(const PALETTEENTRY& e) {
     return RGBQUAD{e.peBlue, e.peGreen, e.peRed, 0};
-}
-
-// Stride in 64 bits, so that no width can overflow it.
-unsigned long long StrideOf(LONG width) {
-    return ((unsigned long long)width + 3) & ~3ull;
 }
 
 } // namespace
@@ -26,6 +22,14 @@ CDIB::CDIB()
 
 CDIB::~CDIB() {
     Destroy();
+}
+
+void CDIB::Swap(CDIB& other) {
+    std::swap(m_pBMI, other.m_pBMI);
+    std::swap(m_pBits, other.m_pBits);
+    std::swap(m_hBitmap, other.m_hBitmap);
+    std::swap(m_hDC, other.m_hDC);
+    std::swap(m_hOldBitmap, other.m_hOldBitmap);
 }
 
 BOOL CDIB::Create(int nWidth, int nHeight, int nFill, CPalette* pPalette) {
@@ -44,7 +48,7 @@ BOOL CDIB::Create(int nWidth, int nHeight, int nFill, CPalette* pPalette) {
     h.biBitCount = 8;
     h.biCompression = BI_RGB;
     // Sizes past the DIB section limit do not fit 32 bits; CreateDIBSection refuses them.
-    unsigned long long bytes = StrideOf(nWidth) * (unsigned long long)nHeight;
+    unsigned long long bytes = DibStride((unsigned long long)nWidth) * (unsigned long long)nHeight;
     h.biSizeImage = bytes <= kMaxDibSectionBytes ? (DWORD)bytes : 0;
     BuildColorTable(m_pBMI->bmiColors, pPalette);
 
@@ -104,7 +108,7 @@ int CDIB::GetHeight() const {
 }
 
 int CDIB::GetStride() const {
-    return m_pBMI ? (int)StrideOf(m_pBMI->bmiHeader.biWidth) : 0;
+    return m_pBMI ? (int)DibStride((unsigned long long)m_pBMI->bmiHeader.biWidth) : 0;
 }
 
 int GetNumColors(const BITMAPINFOHEADER* pHeader) {

@@ -10,10 +10,6 @@ namespace {
 
 constexpr int kBlocksPerBatch = 100;
 
-bool FitsInt(long long v) {
-    return v >= INT32_MIN && v <= INT32_MAX;
-}
-
 // The caller may set the flag from elsewhere while the dissolve runs; read it afresh each time.
 bool AbortRequested(BOOL* pbAbort) {
     return pbAbort && std::atomic_ref<BOOL>(*pbAbort).load(std::memory_order_relaxed) != 0;

@@ -10,10 +10,6 @@ RECT WholeOf(const CDIB* dib) {
     return RECT{0, 0, dib->GetWidth(), dib->GetHeight()};
 }
 
-bool FitsInt(long long v) {
-    return v >= INT32_MIN && v <= INT32_MAX;
-}
-
 // StretchBlt takes sizes, not corners; a rectangle whose size does not fit 32 bits cannot be
 // drawn at all.
 void StretchRect(HDC hdcDest, const RECT& dest, HDC hdcSrc, const RECT& src) {

@@ -2,6 +2,7 @@
 #include "dib.h"
 
 #include <cstring>
+#include <new>
 
 namespace {
 
@@ -13,18 +14,21 @@ constexpr DWORD kBmpFileHeaderBytes = 14;
 BOOL CDIB::Load(LPCTSTR lpszPath, CPalette* pPalette) {
     if (!lpszPath || !*lpszPath)
         return FALSE;
-    CFile file;
-    if (!file.Open(lpszPath, CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoInherit)) {
-        // Composed for a message nobody shows: a failed load is silent by design.
-        CString strMessage;
-        strMessage.Format("Unable to load %s.", lpszPath);
-        return FALSE;
-    }
-    // The image is whatever the failing step left; the exception itself never reaches the caller.
+    // The image is whatever the failing step left; the exception itself never reaches the
+    // caller, and memory running out is one more way for a load to fail.
     try {
+        CFile file;
+        if (!file.Open(lpszPath, CFile::modeRead | CFile::shareDenyWrite | CFile::modeNoInherit)) {
+            // Composed for a message nobody shows: a failed load is silent by design.
+            CString strMessage;
+            strMessage.Format("Unable to load %s.", lpszPath);
+            return FALSE;
+        }
         return Read(&file, pPalette);
     } catch (CException* e) {
         e->Delete();
+        return FALSE;
+    } catch (const std::bad_alloc&) {
         return FALSE;
     }
 }

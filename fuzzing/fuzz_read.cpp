@@ -4,6 +4,7 @@
 // before its picture is replaced leaves the previous picture as it was; no exception escapes
 // Load; and no graphics object or exception object outlives the call.
 #include "dib.h"
+#include "mem_file.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -6,6 +6,7 @@
 #include "dibits.h"
 #include "fuzz_input.h"
 #include "gdi.h"
+#include "system_palette.h"
 
 #include <algorithm>
 #include <cstdint>
@@ -21,8 +22,7 @@ constexpr uint64_t kMaxRowBuffer = 4u << 20;
 // small seeds repeat colours often (which exercises the lowest-index tie rule).
 void MakeTable(uint8_t seed, RGBQUAD* table) {
     if (seed == 0) {
-        PALETTEENTRY entries[256];
-        GetSystemPaletteEntries(nullptr, 0, 256, entries);
+        const PALETTEENTRY* entries = fixtures::SystemPalette().data();
         for (int i = 0; i < 256; ++i)
             table[i] = RGBQUAD{entries[i].peBlue, entries[i].peGreen, entries[i].peRed, 0};
         return;

@@ -2,8 +2,6 @@
 // frames, so no C++ exception may leave any of them.
 #include "jpeg_source.h"
 
-#include "dib_exception.h"
-
 namespace {
 
 JpegFileSource* SourceOf(j_decompress_ptr cinfo) {
@@ -70,9 +68,8 @@ void JpegOutputMessage(j_common_ptr cinfo) {
     (*cinfo->err->format_message)(cinfo, buffer);
 }
 
+// Every library call runs inside the reader's guarded region, which set the target.
 void JpegErrorExit(j_common_ptr cinfo) {
     (*cinfo->err->output_message)(cinfo);
-    if (auto* pTarget = static_cast<JpegJumpTarget*>(cinfo->client_data))
-        longjmp(pTarget->buf, 1);
-    throw new CDIBException;
+    longjmp(static_cast<JpegJumpTarget*>(cinfo->client_data)->buf, 1);
 }

@@ -25,8 +25,7 @@ struct JpegFileSource {
 };
 
 // Where JpegErrorExit leaves the library. The reader points the decompression object's
-// client_data at one of these while a library call is in progress; with none set, the error
-// is thrown as a CDIBException, which is safe only when no library frame lies in between.
+// client_data at one of these while a library call is in progress.
 struct JpegJumpTarget {
     jmp_buf buf;
 };

@@ -10,6 +10,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <new>
 #include <type_traits>
 
 #include <jerror.h>
@@ -66,6 +67,7 @@ __attribute__((noinline)) bool RunGuarded(JpegRead* pRead, GuardedStage pStage) 
         bDone = pStage(pRead);
     } catch (CException* e) {
         e->Delete();
+    } catch (const std::bad_alloc&) {
     }
     pRead->cinfo.client_data = nullptr;
     return bDone;
@@ -114,8 +116,7 @@ unsigned long long CoefficientBytes(const jpeg_decompress_struct& cinfo) {
 
 // Bytes of the 8-bit bitmap and the row buffer that the output dimensions call for.
 unsigned long long OutputBytes(const jpeg_decompress_struct& cinfo) {
-    const unsigned long long stride = ((unsigned long long)cinfo.output_width + 3) & ~3ull;
-    return stride * cinfo.output_height +
+    return DibStride(cinfo.output_width) * cinfo.output_height +
            (unsigned long long)cinfo.output_components * cinfo.output_width;
 }
 

@@ -18,37 +18,37 @@ constexpr DWORD kEdit = kChild | ES_LEFT | ES_AUTOHSCROLL | WS_BORDER | WS_TABST
 using enum ControlClass;
 
 const DialogItemTemplate kViewerItems[] = {
-    {Edit, 1000, "", 0, kEdit, 17, 51, 236, 12},
-    {Button, 1001, "Reload File Now (maybe I just edited it)", 0, kPush, 259, 52, 132, 11},
-    {Button, 1008, "Prev Row", 0, kPush, 337, 75, 62, 14},
-    {Button, 1009, "Next Row", 0, kPush, 337, 106, 62, 14},
-    {Button, 1, "Throw Weapon", 0, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 337, 132, 62, 14},
-    {Button, 1004, "Continuously", 0, kCheck, 340, 151, 56, 11},
-    {Button, 1006, "Loop frames", 0, kCheck, 340, 190, 56, 10},
-    {Button, 1007, "Throw in arc", 0, kCheck, 340, 204, 56, 9},
+    {Edit, IDC_FOLDER, "", 0, kEdit, 17, 51, 236, 12},
+    {Button, IDC_RELOAD, "Reload File Now (maybe I just edited it)", 0, kPush, 259, 52, 132, 11},
+    {Button, IDC_PREV_ROW, "Prev Row", 0, kPush, 337, 75, 62, 14},
+    {Button, IDC_NEXT_ROW, "Next Row", 0, kPush, 337, 106, 62, 14},
+    {Button, IDOK, "Throw Weapon", 0, kChild | BS_DEFPUSHBUTTON | WS_TABSTOP, 337, 132, 62, 14},
+    {Button, IDC_CONTINUOUSLY, "Continuously", 0, kCheck, 340, 151, 56, 11},
+    {Button, IDC_LOOP_FRAMES, "Loop frames", 0, kCheck, 340, 190, 56, 10},
+    {Button, IDC_THROW_IN_ARC, "Throw in arc", 0, kCheck, 340, 204, 56, 9},
     // Present for Escape and the close box to land on, never shown.
-    {Button, 2, "Cancel", 0, WS_CHILD | BS_PUSHBUTTON | WS_TABSTOP, 246, 129, 13, 14},
+    {Button, IDCANCEL, "Cancel", 0, WS_CHILD | BS_PUSHBUTTON | WS_TABSTOP, 246, 129, 13, 14},
     {Static, IDC_STATIC,
      "Here is the folder where I keep all my attackNN.bmp and effectsNN.bmp files:", 0,
      kChild | SS_LEFT, 18, 41, 247, 10},
-    {Static, 1002, "", 0, kFrame, 60, 82, 266, 39},
-    {Static, 1003, "", 0, kFrame, 7, 132, 319, 103},
-    {Static, 1010, "Row:", 0, kChild | SS_LEFT, 341, 93, 17, 8},
+    {Static, IDC_ROW_FRAME, "", 0, kFrame, 60, 82, 266, 39},
+    {Static, IDC_STAGE_FRAME, "", 0, kFrame, 7, 132, 319, 103},
+    {Static, IDC_ROW_LABEL, "Row:", 0, kChild | SS_LEFT, 341, 93, 17, 8},
     {Static, IDC_STATIC, "", 0, kChild | SS_BLACKRECT | SS_SUNKEN, 7, 124, 392, 1},
-    {Static, 1011, "", 0, kFrame, 7, 82, 48, 39},
-    {Button, 1012, "Fast Throw", 0, kCheck, 340, 218, 56, 9},
-    {Button, 1013, "Smear", 0, kCheck, 340, 164, 56, 11},
-    {Button, 1014, "FPS x2", 0, kCheck, 340, 176, 56, 11},
-    {Edit, 1015, "", 0, kEdit, 363, 91, 30, 13},
-    {Button, 1016,
+    {Static, IDC_CLOSEUP_FRAME, "", 0, kFrame, 7, 82, 48, 39},
+    {Button, IDC_FAST_THROW, "Fast Throw", 0, kCheck, 340, 218, 56, 9},
+    {Button, IDC_SMEAR, "Smear", 0, kCheck, 340, 164, 56, 11},
+    {Button, IDC_FPS_X2, "FPS x2", 0, kCheck, 340, 176, 56, 11},
+    {Edit, IDC_ROW, "", 0, kEdit, 363, 91, 30, 13},
+    {Button, IDC_ATTACK_MODE,
      "I would like to view those little arrows and swords and things which get thrown at "
      "people in the game.",
      0, kChild | BS_AUTORADIOBUTTON, 16, 18, 341, 9},
-    {Button, 1017,
+    {Button, IDC_EFFECTS_MODE,
      "I would like to view those teensy little sparkly bits which fly around when you cast "
      "magical spells in the games.",
      0, kChild | BS_AUTORADIOBUTTON, 16, 29, 370, 10},
-    {Static, 1018, "Information about the current file", 0, kChild | SS_LEFT, 7, 71, 318, 8},
+    {Static, IDC_INFO, "Information about the current file", 0, kChild | SS_LEFT, 7, 71, 318, 8},
     {Button, IDC_STATIC, "View Mode: ", 0, kChild | BS_GROUPBOX, 7, 7, 392, 61},
 };
 
@@ -58,7 +58,7 @@ const DialogItemTemplate kAboutItems[] = {
      10, 119, 8},
     {Static, IDC_STATIC, "Sprites thrown and cast, up close.", 0, kChild | SS_LEFT | WS_GROUP, 40,
      25, 119, 8},
-    {Button, 1, "OK", 0, kChild | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 178, 7, 32, 14},
+    {Button, IDOK, "OK", 0, kChild | BS_DEFPUSHBUTTON | WS_GROUP | WS_TABSTOP, 178, 7, 32, 14},
 };
 
 const DialogTemplate kDialogs[] = {

@@ -5,6 +5,10 @@
 
 #include "wintypes.h"
 
+// The ids of the buttons that end a dialog.
+#define IDOK 1
+#define IDCANCEL 2
+
 // Window styles.
 #define WS_POPUP 0x80000000L
 #define WS_CHILD 0x40000000L

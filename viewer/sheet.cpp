@@ -1,5 +1,6 @@
 #include "sheet.h"
 
+#include <cctype>
 #include <cstring>
 #include <string>
 
@@ -49,4 +50,52 @@ int SheetKeyIndex(const CDIB& sheet) {
     if (!sheet.m_pBMI || !sheet.m_pBits)
         return -1;
     return sheet.m_pBits[(size_t)(sheet.GetHeight() - 1) * (size_t)sheet.GetStride()];
+}
+
+namespace {
+
+bool SameLetters(const std::string& text, size_t pos, const char* lower) {
+    for (size_t i = 0; lower[i]; ++i)
+        if (pos + i >= text.size() || std::tolower((unsigned char)text[pos + i]) != lower[i])
+            return false;
+    return true;
+}
+
+// "attackNN.bmp" or "effectsNN.bmp", any case: the mode and file number, or -1.
+int SheetFileNumber(const std::string& name, int& nMode) {
+    static const struct {
+        const char* prefix;
+        int nMode;
+    } kKinds[] = {{"attack", MODE_ATTACK}, {"effects", MODE_EFFECTS}};
+    for (const auto& kind : kKinds) {
+        const size_t n = strlen(kind.prefix);
+        if (name.size() != n + 6 || !SameLetters(name, 0, kind.prefix) ||
+            !SameLetters(name, n + 2, ".bmp"))
+            continue;
+        const char tens = name[n], units = name[n + 1];
+        if (!std::isdigit((unsigned char)tens) || !std::isdigit((unsigned char)units))
+            return -1;
+        const int number = (tens - '0') * 10 + (units - '0');
+        if (number * kRowsPerFile > kLastRow)
+            return -1;
+        nMode = kind.nMode;
+        return number;
+    }
+    return -1;
+}
+
+} // namespace
+
+std::optional<DroppedSheet> SheetFromDroppedPath(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return std::nullopt;
+    int nMode = MODE_ATTACK;
+    const int number = SheetFileNumber(path.substr(slash + 1), nMode);
+    if (number < 0)
+        return std::nullopt;
+    std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
+    if (folder.size() > (size_t)kMaxFolderChars || folder.find('\\') != std::string::npos)
+        return std::nullopt;
+    return DroppedSheet{folder, nMode, number * kRowsPerFile};
 }

@@ -4,6 +4,9 @@
 
 #include "dib.h"
 
+#include <optional>
+#include <string>
+
 enum { MODE_ATTACK = 0, MODE_EFFECTS = 1 };
 
 constexpr int kRowsPerFile = 10;
@@ -31,5 +34,18 @@ CString SheetInfoLine(int nRow, LPCTSTR lpszFileName);
 RECT SheetRowRect(int nMode, int r);
 // The sprite of cell n of row r: the cell less its first column and first row.
 RECT SheetSpriteRect(int nMode, int r, int n);
+// A file dropped on the viewer, when it is a sheet the viewer can show: its folder as the
+// folder edit would hold it, its mode and its first row.
+struct DroppedSheet {
+    std::string folder;
+    int nMode;
+    int nFirstRow;
+};
+// A local path whose name is attackNN.bmp or effectsNN.bmp, in any case, with NN from 00 to
+// 19. Nothing for any other name, and for a folder that the folder edit could not pass on
+// whole (longer than kMaxFolderChars, or holding a backslash, which the viewer reads as a
+// separator).
+std::optional<DroppedSheet> SheetFromDroppedPath(const std::string& path);
+
 // The key index: the byte of the top-left pixel, or -1 when the sheet holds no picture.
 int SheetKeyIndex(const CDIB& sheet);

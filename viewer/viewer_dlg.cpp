@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <optional>
+#include <string>
 #include <utility>
 
 namespace {
@@ -59,6 +61,7 @@ ON_WM_LBUTTONDOWN()
 ON_EN_CHANGE(IDC_ROW, &CViewerDlg::OnChangeRow)
 ON_BN_CLICKED(IDC_ATTACK_MODE, &CViewerDlg::OnAttackMode)
 ON_BN_CLICKED(IDC_EFFECTS_MODE, &CViewerDlg::OnEffectsMode)
+ON_WM_DROPFILES()
 END_MESSAGE_MAP()
 
 CViewerDlg::CViewerDlg(CWnd* pParent)
@@ -69,14 +72,6 @@ CViewerDlg::CViewerDlg(CWnd* pParent)
 }
 
 CViewerDlg::~CViewerDlg() = default;
-
-void SwapImages(CDIB& a, CDIB& b) {
-    std::swap(a.m_pBMI, b.m_pBMI);
-    std::swap(a.m_pBits, b.m_pBits);
-    std::swap(a.m_hBitmap, b.m_hBitmap);
-    std::swap(a.m_hDC, b.m_hDC);
-    std::swap(a.m_hOldBitmap, b.m_hOldBitmap);
-}
 
 void CViewerDlg::DoDataExchange(CDataExchange* pDX) {
     CDialog::DoDataExchange(pDX);
@@ -125,6 +120,7 @@ BOOL CViewerDlg::OnInitDialog() {
     m_LoopFramesCheck.SendMessage(BM_SETCHECK, BST_CHECKED);
 
     SetTimer(kAnimationTimer, kAnimationMs, nullptr);
+    DragAcceptFiles();
     return TRUE;
 }
 
@@ -165,7 +161,7 @@ bool CViewerDlg::ReloadWatchedSheet() {
     CDIB fresh;
     if (!fresh.Load(m_strWatchedPath, nullptr))
         return false;
-    SwapImages(m_Sheet, fresh);
+    m_Sheet.Swap(fresh);
     InvalidateRect(&m_rcRowFrame, FALSE);
     return true;
 }
@@ -223,6 +219,31 @@ void CViewerDlg::OnEffectsMode() {
     SelectRow(m_nRow);
     InvalidateRect(&m_rcRowFrame, TRUE);
     InvalidateRect(nullptr, TRUE);
+}
+
+void CViewerDlg::OnDropFiles(HDROP hDropInfo) {
+    const UINT nFiles = DragQueryFile(hDropInfo, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < nFiles; ++i) {
+        std::string path(DragQueryFile(hDropInfo, i, nullptr, 0), '\0');
+        DragQueryFile(hDropInfo, i, path.data(), (UINT)path.size() + 1);
+        if (std::optional<DroppedSheet> sheet = SheetFromDroppedPath(path)) {
+            ShowDroppedSheet(*sheet);
+            break;
+        }
+    }
+    DragFinish(hDropInfo);
+}
+
+// The folder, the mode radio, the row and "Reload File Now", each as the user would set it,
+// so that the reload saves the folder and reads the sheet.
+void CViewerDlg::ShowDroppedSheet(const DroppedSheet& sheet) {
+    m_FolderEdit.SetWindowText(sheet.folder.c_str());
+    if (CWnd* pRadio = GetDlgItem(sheet.nMode == MODE_EFFECTS ? IDC_EFFECTS_MODE : IDC_ATTACK_MODE))
+        pRadio->SendMessage(BM_CLICK);
+    CString strRow;
+    strRow.Format("%d", sheet.nFirstRow);
+    m_RowEdit.SetWindowText(strRow);
+    OnReload();
 }
 
 void CViewerDlg::OnSysCommand(UINT nID, LPARAM lParam) {

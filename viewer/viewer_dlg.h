@@ -16,9 +16,6 @@ enum { THROW_IDLE = 0, THROW_FLYING = 1 };
 // but held at the int range instead of wrapping.
 int RowNumberFromText(LPCTSTR lpszText);
 
-// Exchanges the pictures two images hold, with everything each owns.
-void SwapImages(CDIB& a, CDIB& b);
-
 class CViewerDlg : public CDialog {
 public:
     explicit CViewerDlg(CWnd* pParent = nullptr);
@@ -75,6 +72,8 @@ protected:
     afx_msg void OnChangeRow();
     afx_msg void OnAttackMode();
     afx_msg void OnEffectsMode();
+    // A sheet dropped from a file manager: what the user would do by hand to show it.
+    afx_msg void OnDropFiles(HDROP hDropInfo);
 
     DECLARE_MESSAGE_MAP()
 
@@ -84,10 +83,14 @@ private:
     void WatchSheet(const CString& strPath);
     bool ReloadWatchedSheet();
 
+    void ShowDroppedSheet(const DroppedSheet& sheet);
+
     void PaintIconic();
     // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
     void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
 
     CString m_strWatchedPath;
     std::unique_ptr<SheetWatcher> m_pSheetWatcher;
+    // The key index the stage was filled with when it was made.
+    int m_nStageKey = -1;
 };

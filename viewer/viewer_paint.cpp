@@ -3,6 +3,7 @@
 #include "viewer_dlg.h"
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 
@@ -31,6 +32,13 @@ DWORD ThrowDuration(int nMode, bool bFast) {
 // The sprite of frame n of row r: the cell less its first column and first row.
 RECT CellRect(int c, int r, int n) {
     return RECT{n * c + 1, r * c + 1, n * c + c, r * c + c};
+}
+
+// Whether a bitmap's colour table is the one that these colours make.
+bool HasColours(const CDIB& dib, CPalette* pColours) {
+    RGBQUAD table[256];
+    BuildColorTable(table, pColours);
+    return memcmp(dib.m_pBMI->bmiColors, table, sizeof(table)) == 0;
 }
 
 } // namespace
@@ -66,6 +74,8 @@ void CViewerDlg::PaintIconic() {
     DrawIcon(dc.GetSafeHdc(), x, y, m_hIcon);
 }
 
+// Names of the painting rules: C cell size, F frames a row, A close-up frame, S stage frame,
+// K key index, W x H stage size, D throw duration.
 void CViewerDlg::OnPaint() {
     if (IsIconic()) {
         PaintIconic();
@@ -153,12 +163,17 @@ void CViewerDlg::ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, 
     const int W = stage.right - stage.left, H = stage.bottom - stage.top;
     const int K = SheetKeyIndex(m_Sheet);
     const bool bPresent = m_Stage.m_pBMI && m_Stage.m_pBits;
-    if (!(bPresent && IsChecked(m_SmearCheck))) {
-        // The stage takes the sheet's own colours, so that a thrown sprite looks as it does
-        // in the row strip.
-        CPalette sheetColours;
-        BuildPalette(m_Sheet.m_pBMI, nullptr, &sheetColours);
+    // The stage takes the sheet's own colours, so that a thrown sprite looks as it does in
+    // the row strip. A trail is kept only while the sheet's colours and key stay those the
+    // stage was made with: otherwise the new sprite would show in the old colours, on the old
+    // sheet's background.
+    CPalette sheetColours;
+    BuildPalette(m_Sheet.m_pBMI, nullptr, &sheetColours);
+    const bool bKeep = bPresent && IsChecked(m_SmearCheck) && K == m_nStageKey &&
+                       HasColours(m_Stage, &sheetColours);
+    if (!bKeep) {
         m_Stage.Create(W, H, K, &sheetColours);
+        m_nStageKey = K;
     }
     if (!m_Stage.m_pBMI || !m_Stage.m_pBits)
         return;

@@ -1,6 +1,5 @@
 #include "exceptions.h"
 
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,8 +12,7 @@ long AfxLiveExceptionCount() {
 }
 
 IMPLEMENT_DYNAMIC(CException, CObject)
-IMPLEMENT_DYNAMIC(CSimpleException, CException)
-IMPLEMENT_DYNAMIC(CMemoryException, CSimpleException)
+IMPLEMENT_DYNAMIC(CMemoryException, CException)
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
 CException::CException(BOOL bAutoDelete) : m_bAutoDelete(bAutoDelete) {
@@ -25,30 +23,9 @@ CException::~CException() {
     --g_liveExceptions;
 }
 
-static void ClearMessage(LPTSTR lpszError, UINT nMaxError) {
-    if (lpszError && nMaxError > 0)
-        lpszError[0] = '\0';
-}
-
-BOOL CException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext) {
-    if (pnHelpContext)
-        *pnHelpContext = 0;
-    ClearMessage(lpszError, nMaxError);
-    return FALSE;
-}
-
-int CException::ReportError(UINT, UINT) {
-    return 0;
-}
-
 void CException::Delete() {
     if (m_bAutoDelete > 0)
         delete this;
-}
-
-BOOL CSimpleException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext) {
-    // No message resource is ever loaded for these exceptions.
-    return CException::GetErrorMessage(lpszError, nMaxError, pnHelpContext);
 }
 
 CFileException::CFileException(int cause, LONG lOsError, LPCTSTR lpszFileName)
@@ -59,14 +36,4 @@ CFileException::CFileException(int cause, LONG lOsError, LPCTSTR lpszFileName)
 
 CFileException::~CFileException() {
     free(m_strFileName);
-}
-
-BOOL CFileException::GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext) {
-    if (pnHelpContext)
-        *pnHelpContext = 0;
-    if (!lpszError || nMaxError == 0)
-        return FALSE;
-    snprintf(lpszError, nMaxError, "File error %d on %s", m_cause,
-             m_strFileName ? m_strFileName : "an unnamed file");
-    return TRUE;
 }

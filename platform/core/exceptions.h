@@ -10,23 +10,13 @@ public:
     explicit CException(BOOL bAutoDelete = TRUE);
     ~CException() override;
 
-    virtual BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext = nullptr);
-    virtual int ReportError(UINT nType = 0, UINT nMessageID = 0);
-
     // Frees a heap exception; an exception that is not auto-deleting (a static one) stays.
     void Delete();
 
     BOOL m_bAutoDelete;
 };
 
-class CSimpleException : public CException {
-    DECLARE_DYNAMIC(CSimpleException)
-public:
-    CSimpleException() = default;
-    BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext = nullptr) override;
-};
-
-class CMemoryException : public CSimpleException {
+class CMemoryException : public CException {
     DECLARE_DYNAMIC(CMemoryException)
 public:
     CMemoryException() = default;
@@ -55,8 +45,6 @@ public:
 
     explicit CFileException(int cause = none, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
     ~CFileException() override;
-
-    BOOL GetErrorMessage(LPTSTR lpszError, UINT nMaxError, UINT* pnHelpContext = nullptr) override;
 
     int m_cause;
     LONG m_lOsError;

@@ -15,12 +15,7 @@ namespace {
 std::string g_dataFolderOverride;
 
 std::string ExecutableFolder() {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0)
-        return ".";
-    buf[n] = '\0';
-    std::string path(buf);
+    std::string path = AfxGetExecutablePath();
     size_t slash = path.rfind('/');
     return slash == std::string::npos ? "." : path.substr(0, slash);
 }
@@ -74,6 +69,12 @@ bool IsDriveLetter(const std::string& part) {
 }
 
 } // namespace
+
+std::string AfxGetExecutablePath() {
+    char buf[PATH_MAX];
+    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf));
+    return n > 0 ? std::string(buf, (size_t)n) : std::string();
+}
 
 std::string AfxGetDataFolder() {
     if (!g_dataFolderOverride.empty())
@@ -222,51 +223,4 @@ void CFile::Close() {
         ::close(m_fd);
     m_fd = -1;
     m_strFileName.clear();
-}
-
-CMemFile::CMemFile(const BYTE* lpBuffer, size_t nBufferSize)
-    : m_data(lpBuffer, lpBuffer + (lpBuffer ? nBufferSize : 0)), m_nPosition(0) {}
-
-CMemFile::CMemFile(std::vector<BYTE> data) : m_data(std::move(data)), m_nPosition(0) {}
-
-BOOL CMemFile::Open(LPCTSTR, UINT, CFileException*) {
-    return TRUE;
-}
-
-UINT CMemFile::Read(void* lpBuf, UINT nCount) {
-    if (nCount == 0 || m_nPosition >= m_data.size())
-        return 0;
-    if (!lpBuf)
-        ThrowFileException(CFileException::invalidFile, EFAULT);
-    ULONGLONG available = m_data.size() - m_nPosition;
-    UINT n = (UINT)(available < nCount ? available : nCount);
-    memcpy(lpBuf, m_data.data() + m_nPosition, n);
-    m_nPosition += n;
-    return n;
-}
-
-ULONGLONG CMemFile::Seek(LONGLONG lOff, UINT nFrom) {
-    LONGLONG base = nFrom == begin     ? 0
-                    : nFrom == current ? (LONGLONG)m_nPosition
-                    : nFrom == end     ? (LONGLONG)m_data.size()
-                                       : -1;
-    if (base < 0)
-        ThrowFileException(CFileException::badSeek, EINVAL);
-    LONGLONG target;
-    if (__builtin_add_overflow(base, lOff, &target) || target < 0)
-        ThrowFileException(CFileException::badSeek, EINVAL);
-    m_nPosition = (ULONGLONG)target;
-    return m_nPosition;
-}
-
-ULONGLONG CMemFile::GetPosition() const {
-    return m_nPosition;
-}
-
-ULONGLONG CMemFile::GetLength() const {
-    return m_data.size();
-}
-
-void CMemFile::Close() {
-    m_nPosition = 0;
 }

@@ -1,5 +1,5 @@
-// CFile over the host's files, opened the way the original platform reads a path, and
-// CMemFile over a byte buffer. Read and seek errors are thrown as CFileException pointers.
+// CFile over the host's files, opened the way the original platform reads a path. Read and
+// seek errors are thrown as CFileException pointers.
 #pragma once
 
 #include "exceptions.h"
@@ -38,8 +38,6 @@ public:
     virtual ULONGLONG GetLength() const;
     virtual void Close();
 
-    const std::string& GetFilePath() const { return m_strFileName; }
-
 protected:
     [[noreturn]] void ThrowFileException(int cause, int osError) const;
 
@@ -48,29 +46,13 @@ private:
     std::string m_strFileName;
 };
 
-// A read-only file over a copy of a byte buffer: the same interface as a file on disk, for
-// tests and fuzzing.
-class CMemFile : public CFile {
-public:
-    CMemFile(const BYTE* lpBuffer, size_t nBufferSize);
-    explicit CMemFile(std::vector<BYTE> data);
-
-    BOOL Open(LPCTSTR, UINT, CFileException* pError = nullptr) override;
-    UINT Read(void* lpBuf, UINT nCount) override;
-    ULONGLONG Seek(LONGLONG lOff, UINT nFrom) override;
-    ULONGLONG GetPosition() const override;
-    ULONGLONG GetLength() const override;
-    void Close() override;
-
-private:
-    std::vector<BYTE> m_data;
-    ULONGLONG m_nPosition;
-};
-
 // Turns a path as the original platform reads it into a host path: both separators, a
 // leading drive letter mapped to <data folder>/drive_<letter>, a leading ~ for the home
 // folder, and a case-insensitive search for components that are not found as written.
 std::string AfxResolvePath(LPCTSTR lpszPath);
+
+// The running program's file, or empty when the system does not say.
+std::string AfxGetExecutablePath();
 
 // The installation's data folder, <exe dir>/../share/kyrattack, unless a test set another.
 std::string AfxGetDataFolder();

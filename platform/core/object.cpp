@@ -1,6 +1,6 @@
 #include "object.h"
 
-const CRuntimeClass CObject::classCObject = {"CObject", sizeof(CObject), 0xFFFF, nullptr, nullptr};
+const CRuntimeClass CObject::classCObject = {"CObject", nullptr};
 
 BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const {
     for (const CRuntimeClass* p = this; p; p = p->m_pBaseClass) {
@@ -13,12 +13,6 @@ BOOL CRuntimeClass::IsDerivedFrom(const CRuntimeClass* pBaseClass) const {
 const CRuntimeClass* CObject::GetRuntimeClass() const {
     return RUNTIME_CLASS(CObject);
 }
-
-void CObject::Serialize(CArchive&) {}
-
-void CObject::AssertValid() const {}
-
-void CObject::Dump(CDumpContext&) const {}
 
 BOOL CObject::IsKindOf(const CRuntimeClass* pClass) const {
     return GetRuntimeClass()->IsDerivedFrom(pClass);

@@ -4,14 +4,9 @@
 #include "wintypes.h"
 
 class CObject;
-class CArchive;
-class CDumpContext;
 
 struct CRuntimeClass {
     LPCSTR m_lpszClassName;
-    int m_nObjectSize;
-    UINT m_wSchema;
-    CObject* (*m_pfnCreateObject)();
     const CRuntimeClass* m_pBaseClass;
 
     BOOL IsDerivedFrom(const CRuntimeClass* pBaseClass) const;
@@ -24,15 +19,12 @@ public:                                                                         
     static const CRuntimeClass class##class_name;                                                  \
     const CRuntimeClass* GetRuntimeClass() const override;
 
-#define IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, wSchema)                               \
-    const CRuntimeClass class_name::class##class_name = {                                          \
-        #class_name, sizeof(class class_name), wSchema, nullptr, RUNTIME_CLASS(base_class_name)};  \
+#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
+    const CRuntimeClass class_name::class##class_name = {#class_name,                              \
+                                                         RUNTIME_CLASS(base_class_name)};          \
     const CRuntimeClass* class_name::GetRuntimeClass() const {                                     \
         return RUNTIME_CLASS(class_name);                                                          \
     }
-
-#define IMPLEMENT_DYNAMIC(class_name, base_class_name)                                             \
-    IMPLEMENT_RUNTIMECLASS(class_name, base_class_name, 0xFFFF)
 
 class CObject {
 public:
@@ -40,9 +32,6 @@ public:
 
     virtual const CRuntimeClass* GetRuntimeClass() const;
     virtual ~CObject() = default;
-    virtual void Serialize(CArchive& ar);
-    virtual void AssertValid() const;
-    virtual void Dump(CDumpContext& dc) const;
 
     BOOL IsKindOf(const CRuntimeClass* pClass) const;
 

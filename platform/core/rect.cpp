@@ -1,16 +1,5 @@
 #include "rect.h"
 
-BOOL SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom) {
-    if (!lprc)
-        return FALSE;
-    *lprc = RECT{xLeft, yTop, xRight, yBottom};
-    return TRUE;
-}
-
-BOOL SetRectEmpty(LPRECT lprc) {
-    return SetRect(lprc, 0, 0, 0, 0);
-}
-
 BOOL IsRectEmpty(const RECT* lprc) {
     return !lprc || lprc->right <= lprc->left || lprc->bottom <= lprc->top;
 }
@@ -30,16 +19,6 @@ BOOL InflateRect(LPRECT lprc, int dx, int dy) {
     return TRUE;
 }
 
-BOOL OffsetRect(LPRECT lprc, int dx, int dy) {
-    if (!lprc)
-        return FALSE;
-    lprc->left += dx;
-    lprc->right += dx;
-    lprc->top += dy;
-    lprc->bottom += dy;
-    return TRUE;
-}
-
 BOOL IntersectRect(LPRECT lprcDst, const RECT* a, const RECT* b) {
     if (!lprcDst || !a || !b)
         return FALSE;
@@ -47,14 +26,9 @@ BOOL IntersectRect(LPRECT lprcDst, const RECT* a, const RECT* b) {
            a->right < b->right ? a->right : b->right,
            a->bottom < b->bottom ? a->bottom : b->bottom};
     if (IsRectEmpty(&r)) {
-        SetRectEmpty(lprcDst);
+        *lprcDst = RECT{0, 0, 0, 0};
         return FALSE;
     }
     *lprcDst = r;
     return TRUE;
-}
-
-BOOL EqualRect(const RECT* a, const RECT* b) {
-    return a && b && a->left == b->left && a->top == b->top && a->right == b->right &&
-           a->bottom == b->bottom;
 }

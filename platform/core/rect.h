@@ -4,14 +4,10 @@
 
 #include "wintypes.h"
 
-BOOL SetRect(LPRECT lprc, int xLeft, int yTop, int xRight, int yBottom);
-BOOL SetRectEmpty(LPRECT lprc);
 BOOL IsRectEmpty(const RECT* lprc);
 BOOL PtInRect(const RECT* lprc, POINT pt);
 BOOL InflateRect(LPRECT lprc, int dx, int dy);
-BOOL OffsetRect(LPRECT lprc, int dx, int dy);
 BOOL IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2);
-BOOL EqualRect(const RECT* lprc1, const RECT* lprc2);
 
 class CPoint : public POINT {
 public:
@@ -27,8 +23,6 @@ public:
     CRect(const RECT& rc) : RECT(rc) {}
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
-    CPoint TopLeft() const { return CPoint(left, top); }
-    BOOL IsRectEmpty() const { return ::IsRectEmpty(this); }
     BOOL PtInRect(POINT pt) const { return ::PtInRect(this, pt); }
     operator LPRECT() { return this; }
     operator LPCRECT() const { return this; }

@@ -14,14 +14,10 @@ typedef unsigned int UINT;
 typedef int64_t LONGLONG;
 typedef uint64_t ULONGLONG;
 typedef DWORD COLORREF;
-typedef char CHAR;
-typedef char TCHAR;
 typedef const char* LPCSTR;
 typedef const char* LPCTSTR;
-typedef char* LPSTR;
 typedef char* LPTSTR;
 typedef void* LPVOID;
-typedef const void* LPCVOID;
 typedef intptr_t LPARAM;
 typedef uintptr_t WPARAM;
 typedef intptr_t LRESULT;
@@ -58,17 +54,17 @@ struct POINT {
 };
 typedef POINT* LPPOINT;
 
-struct SIZE {
-    LONG cx;
-    LONG cy;
-};
-
 #define RGB(r, g, b)                                                                               \
     ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))
 #define PALETTERGB(r, g, b) (0x02000000 | RGB(r, g, b))
 #define GetRValue(rgb) ((BYTE)(rgb))
 #define GetGValue(rgb) ((BYTE)(((WORD)(rgb)) >> 8))
 #define GetBValue(rgb) ((BYTE)((rgb) >> 16))
+
+// Whether a 64-bit result fits the platform's 32-bit integer geometry.
+inline bool FitsInt(long long v) {
+    return v >= INT32_MIN && v <= INT32_MAX;
+}
 
 inline int MulDiv(int nNumber, int nNumerator, int nDenominator) {
     if (nDenominator == 0)

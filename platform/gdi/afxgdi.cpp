@@ -10,6 +10,8 @@ CGdiObject::~CGdiObject() {
 BOOL CGdiObject::Attach(HGDIOBJ hObject) {
     if (!hObject)
         return FALSE;
+    if (hObject != m_hObject)
+        DeleteObject(); // what it held is released, not leaked
     m_hObject = hObject;
     return TRUE;
 }
@@ -28,13 +30,6 @@ BOOL CGdiObject::DeleteObject() {
 
 BOOL CPalette::CreatePalette(LPLOGPALETTE lpLogPalette) {
     return Attach(::CreatePalette(lpLogPalette));
-}
-
-int CPalette::GetEntryCount() const {
-    WORD count = 0;
-    if (!::GetObject(m_hObject, sizeof(WORD), &count))
-        return 0;
-    return count;
 }
 
 UINT CPalette::GetPaletteEntries(UINT nStartIndex, UINT nNumEntries,

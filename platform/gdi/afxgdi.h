@@ -10,10 +10,10 @@ public:
     CGdiObject() : m_hObject(nullptr) {}
     ~CGdiObject() override;
 
+    // Takes hObject, releasing what the object held before.
     BOOL Attach(HGDIOBJ hObject);
     HGDIOBJ Detach();
     BOOL DeleteObject();
-    HGDIOBJ GetSafeHandle() const { return m_hObject; }
     operator HGDIOBJ() const { return m_hObject; }
 
     HGDIOBJ m_hObject;
@@ -25,7 +25,6 @@ public:
     CPalette() = default;
 
     BOOL CreatePalette(LPLOGPALETTE lpLogPalette);
-    int GetEntryCount() const;
     UINT GetPaletteEntries(UINT nStartIndex, UINT nNumEntries,
                            LPPALETTEENTRY lpPaletteColors) const;
     UINT GetNearestPaletteIndex(COLORREF crColor) const;

@@ -18,14 +18,33 @@ using namespace gdi;
 namespace {
 
 // One axis of a stretch: the destination run [d0, d0 + dn) samples the source run
-// [s0, s0 + sn). Both lengths are positive and below 2^31, so (2k + 1) * sn stays below 2^63
-// for every step k < dn.
+// [s0, s0 + sn), back to front when mirrored. Both lengths are positive and at most 2^31, so
+// (2k + 1) * sn stays below 2^63 for every step k < dn.
 struct Axis {
     long long d0, dn, s0, sn;
+    bool mirror = false;
 };
 
+// A run given by a start and a signed extent, as StretchBlt takes it: a negative extent runs
+// leftwards (upwards) from the start, which it includes. Extents of different signs mirror.
+Axis MakeAxis(long long d0, long long dn, long long s0, long long sn) {
+    Axis a{d0, dn, s0, sn};
+    if (a.dn < 0) {
+        a.d0 += a.dn + 1;
+        a.dn = -a.dn;
+        a.mirror = !a.mirror;
+    }
+    if (a.sn < 0) {
+        a.s0 += a.sn + 1;
+        a.sn = -a.sn;
+        a.mirror = !a.mirror;
+    }
+    return a;
+}
+
 long long SourceOf(const Axis& a, long long k) {
-    return a.s0 + ((2 * k + 1) * a.sn) / (2 * a.dn);
+    const long long j = a.mirror ? a.dn - 1 - k : k;
+    return a.s0 + ((2 * j + 1) * a.sn) / (2 * a.dn);
 }
 
 // First step k in [lo, hi) whose source is at least limit, or hi. The source never decreases
@@ -49,8 +68,18 @@ bool ClipAxis(const Axis& a, long long dLo, long long dHi, long long sLimit, lon
     long long hi = dHi - a.d0 < a.dn ? dHi - a.d0 : a.dn;
     if (lo >= hi)
         return false;
-    k0 = FirstReaching(a, lo, hi, 0);
-    k1 = FirstReaching(a, k0, hi, sLimit);
+    if (!a.mirror) {
+        k0 = FirstReaching(a, lo, hi, 0);
+        k1 = FirstReaching(a, k0, hi, sLimit);
+        return k0 < k1;
+    }
+    // Mirrored step k samples what the unmirrored step dn - 1 - k does.
+    Axis forward = a;
+    forward.mirror = false;
+    const long long j0 = FirstReaching(forward, a.dn - hi, a.dn - lo, 0);
+    const long long j1 = FirstReaching(forward, j0, a.dn - lo, sLimit);
+    k0 = a.dn - j1;
+    k1 = a.dn - j0;
     return k0 < k1;
 }
 
@@ -128,7 +157,7 @@ BOOL BlitToMemory(Bitmap* dst, const Bitmap* src, const Axis& ax, const Axis& ay
     const SourceView view = ViewOf(src, dst);
     const size_t n = (size_t)(kx1 - kx0);
     const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
-    const bool unitColumns = ax.sn == ax.dn;
+    const bool unitColumns = ax.sn == ax.dn && !ax.mirror;
 
     for (long long ky = ky0; ky < ky1; ++ky) {
         const BYTE* from = view.Row(SourceOf(ay, ky));
@@ -212,10 +241,10 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
     DeviceContext* srcDC = AsDC(hdcSrc);
     if (!dst || !srcDC || rop != SRCCOPY || srcDC->dcKind != DcKind::Memory || !srcDC->bitmap)
         return FALSE;
-    if (wDest <= 0 || hDest <= 0 || wSrc <= 0 || hSrc <= 0)
+    if (wDest == 0 || hDest == 0 || wSrc == 0 || hSrc == 0)
         return FALSE;
     const Bitmap* src = srcDC->bitmap;
-    const Axis ax{xDest, wDest, xSrc, wSrc}, ay{yDest, hDest, ySrc, hSrc};
+    const Axis ax = MakeAxis(xDest, wDest, xSrc, wSrc), ay = MakeAxis(yDest, hDest, ySrc, hSrc);
     switch (dst->dcKind) {
     case DcKind::Memory:
         return dst->bitmap ? BlitToMemory(dst->bitmap, src, ax, ay) : FALSE;

@@ -16,10 +16,6 @@ namespace {
 
 constexpr COLORREF kClrInvalid = 0xFFFFFFFF;
 
-LONG ClampToLong(long long v) {
-    return (LONG)(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
-}
-
 // Rectangle clipped to the context's bitmap, in 64 bits so that hostile values cannot wrap.
 bool ClipToBitmap(const Bitmap* bmp, const RECT& rc, long long& x0, long long& y0, long long& x1,
                   long long& y1) {
@@ -78,8 +74,16 @@ HDC CreatePainterDC(QPainter* pPainter) {
     dc->painter = pPainter;
     dc->palette = SystemPalette();
     dc->font = SystemFont();
-    Register(dc);
+    if (!Register(dc)) {
+        delete dc;
+        return nullptr;
+    }
     return reinterpret_cast<HDC>(static_cast<Object*>(dc));
+}
+
+QPainter* GetDCPainter(HDC hdc) {
+    DeviceContext* dc = AsDC(hdc);
+    return dc && dc->dcKind == DcKind::Painter ? dc->painter : nullptr;
 }
 
 int SetStretchBltMode(HDC hdc, int mode) {
@@ -91,11 +95,6 @@ int SetStretchBltMode(HDC hdc, int mode) {
     return previous;
 }
 
-int GetStretchBltMode(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
-    return dc ? dc->stretchMode : 0;
-}
-
 COLORREF SetTextColor(HDC hdc, COLORREF color) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc)
@@ -103,11 +102,6 @@ COLORREF SetTextColor(HDC hdc, COLORREF color) {
     COLORREF previous = dc->textColor;
     dc->textColor = color;
     return previous;
-}
-
-COLORREF GetTextColor(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
-    return dc ? dc->textColor : kClrInvalid;
 }
 
 COLORREF SetBkColor(HDC hdc, COLORREF color) {
@@ -119,11 +113,6 @@ COLORREF SetBkColor(HDC hdc, COLORREF color) {
     return previous;
 }
 
-COLORREF GetBkColor(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
-    return dc ? dc->bkColor : kClrInvalid;
-}
-
 int SetBkMode(HDC hdc, int mode) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc || (mode != TRANSPARENT && mode != OPAQUE))
@@ -131,11 +120,6 @@ int SetBkMode(HDC hdc, int mode) {
     int previous = dc->bkMode;
     dc->bkMode = mode;
     return previous;
-}
-
-int GetBkMode(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
-    return dc ? dc->bkMode : 0;
 }
 
 BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
@@ -163,7 +147,7 @@ BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
 CDC::CDC() : m_hDC(nullptr), m_hAttribDC(nullptr) {}
 
 CDC::CDC(QPainter* pPainter) : CDC() {
-    AttachPainter(pPainter);
+    Attach(CreatePainterDC(pPainter));
 }
 
 CDC::~CDC() {
@@ -173,16 +157,6 @@ CDC::~CDC() {
 void CDC::SetHandles(HDC hDC) {
     m_hDC = hDC;
     m_hAttribDC = hDC;
-}
-
-BOOL CDC::AttachPainter(QPainter* pPainter) {
-    DeleteDC();
-    return Attach(CreatePainterDC(pPainter));
-}
-
-BOOL CDC::CreateCompatibleDC(CDC* pDC) {
-    DeleteDC();
-    return Attach(::CreateCompatibleDC(pDC ? pDC->m_hDC : nullptr));
 }
 
 BOOL CDC::DeleteDC() {
@@ -204,65 +178,6 @@ HDC CDC::Detach() {
     return hDC;
 }
 
-HGDIOBJ CDC::SelectObject(CGdiObject* pObject) {
-    return pObject ? ::SelectObject(m_hDC, pObject->m_hObject) : nullptr;
-}
-
-HGDIOBJ CDC::SelectObject(HGDIOBJ hObject) {
-    return ::SelectObject(m_hDC, hObject);
-}
-
-HPALETTE CDC::SelectPalette(CPalette* pPalette, BOOL bForceBackground) {
-    return pPalette ? ::SelectPalette(m_hDC, *pPalette, bForceBackground) : nullptr;
-}
-
-HGDIOBJ CDC::GetCurrentObject(UINT nObjectType) const {
-    return ::GetCurrentObject(m_hAttribDC, nObjectType);
-}
-
-int CDC::SetStretchBltMode(int nStretchMode) {
-    return ::SetStretchBltMode(m_hDC, nStretchMode);
-}
-int CDC::GetStretchBltMode() const {
-    return ::GetStretchBltMode(m_hAttribDC);
-}
-COLORREF CDC::SetTextColor(COLORREF crColor) {
-    return ::SetTextColor(m_hDC, crColor);
-}
-COLORREF CDC::GetTextColor() const {
-    return ::GetTextColor(m_hAttribDC);
-}
-COLORREF CDC::SetBkColor(COLORREF crColor) {
-    return ::SetBkColor(m_hDC, crColor);
-}
-int CDC::SetBkMode(int nBkMode) {
-    return ::SetBkMode(m_hDC, nBkMode);
-}
-int CDC::GetBkMode() const {
-    return ::GetBkMode(m_hAttribDC);
-}
-
-BOOL CDC::BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
-                 DWORD dwRop) {
-    return ::BitBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC ? pSrcDC->m_hDC : nullptr, xSrc, ySrc,
-                    dwRop);
-}
-
-BOOL CDC::StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
-                     int nSrcWidth, int nSrcHeight, DWORD dwRop) {
-    return ::StretchBlt(m_hDC, x, y, nWidth, nHeight, pSrcDC ? pSrcDC->m_hDC : nullptr, xSrc, ySrc,
-                        nSrcWidth, nSrcHeight, dwRop);
-}
-
 void CDC::FillSolidRect(const RECT* lpRect, COLORREF clr) {
     ::FillSolidRect(m_hDC, lpRect, clr);
-}
-
-void CDC::FillSolidRect(int x, int y, int cx, int cy, COLORREF clr) {
-    RECT rc{x, y, ClampToLong((long long)x + cx), ClampToLong((long long)y + cy)};
-    ::FillSolidRect(m_hDC, &rc, clr);
-}
-
-int CDC::DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat) {
-    return ::DrawTextA(m_hDC, lpszString, nCount, lpRect, nFormat);
 }

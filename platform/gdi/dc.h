@@ -24,10 +24,8 @@ class QPainter;
 
 // Stretch modes. Every mode samples nearest-neighbour: an 8-bit surface has nothing to blend.
 #define BLACKONWHITE 1
-#define WHITEONBLACK 2
 #define COLORONCOLOR 3
 #define HALFTONE 4
-#define STRETCH_DELETESCANS COLORONCOLOR
 
 // The one raster operation the platform carries out.
 #define SRCCOPY 0x00CC0020
@@ -38,15 +36,13 @@ class QPainter;
 
 // Creates a painter context drawing through pPainter (not owned); DeleteDC releases it.
 HDC CreatePainterDC(QPainter* pPainter);
+// The painter a painter context draws through; null for any other context.
+QPainter* GetDCPainter(HDC hdc);
 
 int SetStretchBltMode(HDC hdc, int mode);
-int GetStretchBltMode(HDC hdc);
 COLORREF SetTextColor(HDC hdc, COLORREF color);
-COLORREF GetTextColor(HDC hdc);
 COLORREF SetBkColor(HDC hdc, COLORREF color);
-COLORREF GetBkColor(HDC hdc);
 int SetBkMode(HDC hdc, int mode);
-int GetBkMode(HDC hdc);
 
 // Copies the source rectangle of a memory context's bitmap onto a memory or painter context,
 // stretched to the destination rectangle. Both rectangles are clipped to their bitmaps: no
@@ -64,49 +60,21 @@ BOOL BitBlt(HDC hdcDest, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y
 // to that colour.
 BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color);
 
-// Index of the bitmap table entry that a COLORREF stands for on a memory context: plain and
-// PALETTERGB colours are matched to the table, PALETTEINDEX colours go through the selected
-// palette first. -1 when the context has no bitmap.
-int MatchColorToBitmap(HDC hdc, COLORREF color);
-
 class CDC : public CObject {
     DECLARE_DYNAMIC(CDC)
 public:
     CDC();
-    // A painter context on pPainter, as AttachPainter.
+    // A painter context on pPainter (not owned).
     explicit CDC(QPainter* pPainter);
     // Deletes the context held in m_hDC, whether created here or attached.
     ~CDC() override;
 
-    // Replaces the context by a new painter context on pPainter (not owned).
-    BOOL AttachPainter(QPainter* pPainter);
-    // Replaces the context by a new memory context.
-    BOOL CreateCompatibleDC(CDC* pDC);
     BOOL DeleteDC();
     BOOL Attach(HDC hDC);
     HDC Detach();
     HDC GetSafeHdc() const { return m_hDC; }
 
-    HGDIOBJ SelectObject(CGdiObject* pObject);
-    HGDIOBJ SelectObject(HGDIOBJ hObject);
-    HPALETTE SelectPalette(CPalette* pPalette, BOOL bForceBackground);
-    HGDIOBJ GetCurrentObject(UINT nObjectType) const;
-
-    int SetStretchBltMode(int nStretchMode);
-    int GetStretchBltMode() const;
-    COLORREF SetTextColor(COLORREF crColor);
-    COLORREF GetTextColor() const;
-    COLORREF SetBkColor(COLORREF crColor);
-    int SetBkMode(int nBkMode);
-    int GetBkMode() const;
-
-    BOOL BitBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
-                DWORD dwRop);
-    BOOL StretchBlt(int x, int y, int nWidth, int nHeight, CDC* pSrcDC, int xSrc, int ySrc,
-                    int nSrcWidth, int nSrcHeight, DWORD dwRop);
     void FillSolidRect(const RECT* lpRect, COLORREF clr);
-    void FillSolidRect(int x, int y, int cx, int cy, COLORREF clr);
-    int DrawText(LPCTSTR lpszString, int nCount, LPRECT lpRect, UINT nFormat);
 
     HDC m_hDC;       // output: what drawing goes to
     HDC m_hAttribDC; // attributes: selected objects are looked up here

@@ -31,12 +31,12 @@ public:
     BYTE Map(BYTE r, BYTE g, BYTE b) {
         const unsigned cell = (unsigned)(r >> kShift) << (2 * kCellBits) |
                               (unsigned)(g >> kShift) << kCellBits | (unsigned)(b >> kShift);
-        std::uint32_t base = cells_[cell];
+        std::uint32_t base = m_cells[cell];
         if (base == 0)
             base = OpenCell(cell);
         const unsigned inner = (unsigned)(r & kMask) << (2 * kShift) |
                                (unsigned)(g & kMask) << kShift | (unsigned)(b & kMask);
-        const std::uint16_t answer = answers_[base + inner];
+        const std::uint16_t answer = m_answers[base + inner];
         return answer != kUnknown ? (BYTE)answer : Search(base + inner, r, g, b);
     }
 
@@ -69,17 +69,17 @@ private:
     BYTE Search(std::uint32_t slot, int r, int g, int b);
     void FillCell(std::uint32_t base, const Cell& cell);
 
-    std::vector<Entry> entries_;         // distinct colours, each at its lowest index
-    std::vector<Entry> pool_;            // candidate lists, one after another
-    std::vector<Span> coarse_;           // candidates of each coarse cell; count 0 = not yet
-    std::vector<std::uint32_t> cells_;   // where a cell's answers start; 0 = not opened yet
-    std::vector<Cell> opened_;           // candidates of each opened cell, by answers / 512
-    std::vector<std::uint16_t> answers_; // index per colour of opened cells, or kUnknown
+    std::vector<Entry> m_entries;         // distinct colours, each at its lowest index
+    std::vector<Entry> m_pool;            // candidate lists, one after another
+    std::vector<Span> m_coarse;           // candidates of each coarse cell; count 0 = not yet
+    std::vector<std::uint32_t> m_cells;   // where a cell's answers start; 0 = not opened yet
+    std::vector<Cell> m_opened;           // candidates of each opened cell, by answers / 512
+    std::vector<std::uint16_t> m_answers; // index per colour of opened cells, or kUnknown
 };
 
 NearestColorCache::NearestColorCache(const RGBQUAD* table)
-    : coarse_(1u << (3 * (8 - kCoarseShift))), cells_(1u << (3 * kCellBits), 0), opened_(1),
-      answers_(kCellColors, kUnknown) {
+    : m_coarse(1u << (3 * (8 - kCoarseShift))), m_cells(1u << (3 * kCellBits), 0), m_opened(1),
+      m_answers(kCellColors, kUnknown) {
     // A later entry with the colour of an earlier one can never win the lowest-index tie,
     // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
     std::vector<std::uint32_t> keys(256);
@@ -90,12 +90,12 @@ NearestColorCache::NearestColorCache(const RGBQUAD* table)
     for (size_t i = 0; i < keys.size(); ++i) {
         if (i > 0 && keys[i] >> 8 == keys[i - 1] >> 8)
             continue;
-        entries_.push_back(Entry{(int)(keys[i] >> 24), (int)(keys[i] >> 16 & 255),
-                                 (int)(keys[i] >> 8 & 255), (BYTE)(keys[i] & 255)});
+        m_entries.push_back(Entry{(int)(keys[i] >> 24), (int)(keys[i] >> 16 & 255),
+                                  (int)(keys[i] >> 8 & 255), (BYTE)(keys[i] & 255)});
     }
-    std::sort(entries_.begin(), entries_.end(),
+    std::sort(m_entries.begin(), m_entries.end(),
               [](const Entry& a, const Entry& b) { return a.index < b.index; });
-    pool_ = entries_;
+    m_pool = m_entries;
 }
 
 int AxisNearest(int c, int lo, int hi) {
@@ -113,7 +113,7 @@ NearestColorCache::Span NearestColorCache::Prune(Span from, int r0, int g0, int 
     int nearest[256];
     int bound = 1 << 30;
     for (std::uint32_t i = 0; i < from.count; ++i) {
-        const Entry& e = pool_[from.first + i];
+        const Entry& e = m_pool[from.first + i];
         const int dr = AxisNearest(e.r, r0, r1), dg = AxisNearest(e.g, g0, g1),
                   db = AxisNearest(e.b, b0, b1);
         const int fr = AxisFarthest(e.r, r0, r1), fg = AxisFarthest(e.g, g0, g1),
@@ -121,11 +121,11 @@ NearestColorCache::Span NearestColorCache::Prune(Span from, int r0, int g0, int 
         nearest[i] = dr * dr + dg * dg + db * db;
         bound = std::min(bound, fr * fr + fg * fg + fb * fb);
     }
-    Span kept{(std::uint32_t)pool_.size(), 0};
+    Span kept{(std::uint32_t)m_pool.size(), 0};
     for (std::uint32_t i = 0; i < from.count; ++i)
         if (nearest[i] <= bound) {
-            const Entry e = pool_[from.first + i]; // pool_ may move as it grows
-            pool_.push_back(e);
+            const Entry e = m_pool[from.first + i]; // m_pool may move as it grows
+            m_pool.push_back(e);
             ++kept.count;
         }
     return kept;
@@ -135,12 +135,12 @@ NearestColorCache::Span NearestColorCache::CoarseCandidates(int r, int g, int b)
     const int bits = 8 - kCoarseShift;
     const unsigned c = (unsigned)(r >> kCoarseShift) << (2 * bits) |
                        (unsigned)(g >> kCoarseShift) << bits | (unsigned)(b >> kCoarseShift);
-    if (coarse_[c].count == 0) {
+    if (m_coarse[c].count == 0) {
         const int mask = ~((1 << kCoarseShift) - 1);
-        coarse_[c] = Prune(Span{0, (std::uint32_t)entries_.size()}, r & mask, g & mask, b & mask,
-                           1 << kCoarseShift);
+        m_coarse[c] = Prune(Span{0, (std::uint32_t)m_entries.size()}, r & mask, g & mask, b & mask,
+                            1 << kCoarseShift);
     }
-    return coarse_[c];
+    return m_coarse[c];
 }
 
 std::uint32_t NearestColorCache::OpenCell(unsigned cell) {
@@ -149,12 +149,12 @@ std::uint32_t NearestColorCache::OpenCell(unsigned cell) {
     const int b0 = (int)(cell & ((1u << kCellBits) - 1)) << kShift;
     const Span candidates = Prune(CoarseCandidates(r0, g0, b0), r0, g0, b0, 1 << kShift);
 
-    const std::uint32_t base = (std::uint32_t)answers_.size();
+    const std::uint32_t base = (std::uint32_t)m_answers.size();
     // A cell with one candidate is answered whole at once.
-    const std::uint16_t fill = candidates.count == 1 ? pool_[candidates.first].index : kUnknown;
-    answers_.resize(answers_.size() + kCellColors, fill);
-    opened_.push_back(Cell{candidates, r0, g0, b0, 0});
-    cells_[cell] = base;
+    const std::uint16_t fill = candidates.count == 1 ? m_pool[candidates.first].index : kUnknown;
+    m_answers.resize(m_answers.size() + kCellColors, fill);
+    m_opened.push_back(Cell{candidates, r0, g0, b0, 0});
+    m_cells[cell] = base;
     return base;
 }
 
@@ -162,7 +162,7 @@ BYTE NearestColorCache::Nearest(Span span, int r, int g, int b) const {
     int best = 1 << 30;
     BYTE index = 0;
     for (std::uint32_t i = 0; i < span.count; ++i) {
-        const Entry& e = pool_[span.first + i];
+        const Entry& e = m_pool[span.first + i];
         const int d = (e.r - r) * (e.r - r) + (e.g - g) * (e.g - g) + (e.b - b) * (e.b - b);
         if (d < best) {
             best = d;
@@ -175,16 +175,16 @@ BYTE NearestColorCache::Nearest(Span span, int r, int g, int b) const {
 // A cell that keeps meeting new colours is answered whole: that costs less than the
 // mispredicted branch of each further first sight.
 BYTE NearestColorCache::Search(std::uint32_t slot, int r, int g, int b) {
-    Cell& cell = opened_[slot / kCellColors];
+    Cell& cell = m_opened[slot / kCellColors];
     const BYTE index = Nearest(cell.candidates, r, g, b);
-    answers_[slot] = index;
+    m_answers[slot] = index;
     if (++cell.searches == kSearchesBeforeFill)
         FillCell(slot - slot % kCellColors, cell);
     return index;
 }
 
 void NearestColorCache::FillCell(std::uint32_t base, const Cell& cell) {
-    std::uint16_t* out = answers_.data() + base;
+    std::uint16_t* out = m_answers.data() + base;
     for (unsigned i = 0; i < kCellColors; ++i)
         if (out[i] == kUnknown)
             out[i] = Nearest(cell.candidates, cell.r0 + (int)(i >> (2 * kShift)),
@@ -390,10 +390,6 @@ struct Source {
     bool topDown = false;
 };
 
-u64 RowStride(u64 width, int bits) {
-    return (width * (u64)bits + 31) / 32 * 4;
-}
-
 // First scan line that lands inside the bitmap: a source taller than the bitmap loses its
 // bottom lines.
 u64 FirstVisibleLine(const Source& src, const gdi::Bitmap& bmp) {
@@ -435,47 +431,48 @@ int ConvertRows(const Source& src, u64 start, u64 lines, gdi::Bitmap& bmp, Conve
 class RleDecoder {
 public:
     RleDecoder(const Source& src, gdi::Bitmap& bmp, const BYTE* map, bool nibbles)
-        : src_(src), bmp_(bmp), map_(map), nibbles_(nibbles),
-          cols_(std::min(src.width, (u64)bmp.width)), first_(FirstVisibleLine(src, bmp)) {}
+        : m_src(src), m_bmp(bmp), m_map(map), m_nibbles(nibbles),
+          m_cols(std::min(src.width, (u64)bmp.width)), m_first(FirstVisibleLine(src, bmp)) {}
 
     void Run();
 
 private:
     bool Next(BYTE& b) {
-        if (pos_ >= src_.size)
+        if (m_pos >= m_src.size)
             return false;
-        b = src_.data[pos_++];
+        b = m_src.data[m_pos++];
         return true;
     }
     BYTE* Row() const {
-        return line_ >= first_ && line_ < src_.height ? TargetRow(src_, bmp_, line_) : nullptr;
+        return m_line >= m_first && m_line < m_src.height ? TargetRow(m_src, m_bmp, m_line)
+                                                          : nullptr;
     }
     BYTE Nibble(BYTE value, u64 i) const {
-        return nibbles_ ? ((i & 1) ? value & 15 : value >> 4) : value;
+        return m_nibbles ? ((i & 1) ? value & 15 : value >> 4) : value;
     }
     void Encoded(unsigned count, BYTE value);
     bool Absolute(unsigned count);
     bool Delta();
 
-    const Source& src_;
-    gdi::Bitmap& bmp_;
-    const BYTE* map_;
-    const bool nibbles_;
-    const u64 cols_;
-    const u64 first_;
-    u64 pos_ = 0;
-    u64 x_ = 0;
-    u64 line_ = 0;
+    const Source& m_src;
+    gdi::Bitmap& m_bmp;
+    const BYTE* m_map;
+    const bool m_nibbles;
+    const u64 m_cols;
+    const u64 m_first;
+    u64 m_pos = 0;
+    u64 m_x = 0;
+    u64 m_line = 0;
 };
 
 void RleDecoder::Run() {
     BYTE count, value;
-    while (line_ < src_.height && Next(count) && Next(value)) {
+    while (m_line < m_src.height && Next(count) && Next(value)) {
         if (count != 0) {
             Encoded(count, value);
         } else if (value == 0) { // end of line
-            x_ = 0;
-            ++line_;
+            m_x = 0;
+            ++m_line;
         } else if (value == 1) { // end of bitmap
             return;
         } else if (!(value == 2 ? Delta() : Absolute(value))) {
@@ -486,25 +483,25 @@ void RleDecoder::Run() {
 
 void RleDecoder::Encoded(unsigned count, BYTE value) {
     if (BYTE* row = Row())
-        for (u64 i = 0; i < count && x_ + i < cols_; ++i)
-            row[x_ + i] = map_[Nibble(value, i)];
-    x_ += count;
+        for (u64 i = 0; i < count && m_x + i < m_cols; ++i)
+            row[m_x + i] = m_map[Nibble(value, i)];
+    m_x += count;
 }
 
 // Absolute run: `count` literal pixels, padded to a whole number of 16-bit words. Pixels
 // that the buffer does not hold are left alone.
 bool RleDecoder::Absolute(unsigned count) {
-    const u64 bytes = nibbles_ ? (count + 1) / 2 : count;
-    const u64 held = std::min(bytes, src_.size - pos_);
-    const u64 pixels = std::min<u64>(count, nibbles_ ? held * 2 : held);
+    const u64 bytes = m_nibbles ? (count + 1) / 2 : count;
+    const u64 held = std::min(bytes, m_src.size - m_pos);
+    const u64 pixels = std::min<u64>(count, m_nibbles ? held * 2 : held);
     if (BYTE* row = Row())
-        for (u64 i = 0; i < pixels && x_ + i < cols_; ++i)
-            row[x_ + i] = map_[Nibble(src_.data[pos_ + i / (nibbles_ ? 2 : 1)], i)];
-    x_ += count;
+        for (u64 i = 0; i < pixels && m_x + i < m_cols; ++i)
+            row[m_x + i] = m_map[Nibble(m_src.data[m_pos + i / (m_nibbles ? 2 : 1)], i)];
+    m_x += count;
     const u64 padded = (bytes + 1) & ~u64{1};
-    if (padded > src_.size - pos_)
+    if (padded > m_src.size - m_pos)
         return false;
-    pos_ += padded;
+    m_pos += padded;
     return true;
 }
 
@@ -512,8 +509,8 @@ bool RleDecoder::Delta() {
     BYTE dx, dy;
     if (!Next(dx) || !Next(dy))
         return false;
-    x_ += dx;
-    line_ += dy;
+    m_x += dx;
+    m_line += dy;
     return true;
 }
 
@@ -529,7 +526,7 @@ bool DescribeSource(const BITMAPINFOHEADER& h, const void* bits, UINT lines, Sou
     src.width = (u64)h.biWidth;
     src.topDown = h.biHeight < 0;
     src.height = h.biHeight < 0 ? (u64)(-(std::int64_t)h.biHeight) : (u64)h.biHeight;
-    src.stride = RowStride(src.width, h.biBitCount);
+    src.stride = DibStride(src.width, h.biBitCount);
     if (h.biSizeImage != 0) {
         src.size = h.biSizeImage;
         return true;

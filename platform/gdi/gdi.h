@@ -19,15 +19,9 @@ DECLARE_HANDLE(HICON);
 #define DIB_RGB_COLORS 0
 #define DIB_PAL_COLORS 1
 
-#define OBJ_PEN 1
-#define OBJ_BRUSH 2
-#define OBJ_DC 3
 #define OBJ_PAL 5
 #define OBJ_FONT 6
 #define OBJ_BITMAP 7
-#define OBJ_MEMDC 10
-
-#define DEFAULT_PALETTE 15
 
 #pragma pack(push, 2)
 struct BITMAPFILEHEADER {
@@ -52,7 +46,6 @@ struct BITMAPINFOHEADER {
     DWORD biClrUsed;
     DWORD biClrImportant;
 };
-typedef BITMAPINFOHEADER* LPBITMAPINFOHEADER;
 
 struct RGBQUAD {
     BYTE rgbBlue;
@@ -65,7 +58,6 @@ struct BITMAPINFO {
     BITMAPINFOHEADER bmiHeader;
     RGBQUAD bmiColors[1];
 };
-typedef BITMAPINFO* LPBITMAPINFO;
 
 struct PALETTEENTRY {
     BYTE peRed;
@@ -88,6 +80,12 @@ static_assert(sizeof(BITMAPINFOHEADER) == 40, "info header is 40 bytes");
 // A DIB section's pixel array may hold at most this many bytes.
 constexpr unsigned long long kMaxDibSectionBytes = 0x7FFFFFFFull;
 
+// Bytes in one stored row of a DIB: rows are padded to whole 32-bit words. In 64 bits, so that
+// no 32-bit width can overflow it.
+constexpr unsigned long long DibStride(unsigned long long width, unsigned bitCount = 8) {
+    return (width * bitCount + 31) / 32 * 4;
+}
+
 HBITMAP CreateDIBSection(HDC hdc, const BITMAPINFO* pbmi, UINT usage, void** ppvBits,
                          HANDLE hSection, DWORD offset);
 HDC CreateCompatibleDC(HDC hdc);
@@ -96,16 +94,12 @@ BOOL DeleteDC(HDC hdc);
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h);
 BOOL DeleteObject(HGDIOBJ ho);
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type);
-HGDIOBJ GetStockObject(int i);
 int GetObject(HANDLE h, int c, LPVOID pv);
-DWORD GetObjectType(HGDIOBJ h);
 UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq);
-UINT GetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, RGBQUAD* prgbq);
 
 UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries);
 HPALETTE CreatePalette(const LOGPALETTE* plpal);
 UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries);
-HPALETTE SelectPalette(HDC hdc, HPALETTE hPal, BOOL bForceBkgd);
 UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color);
 
 // Number of graphics objects alive, stock objects left out: tests use it to find leaks.

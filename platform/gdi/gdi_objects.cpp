@@ -66,8 +66,13 @@ Bitmap::~Bitmap() {
     free(bits);
 }
 
-void Register(Object* obj) {
-    Live().insert(obj);
+bool Register(Object* obj) noexcept {
+    try {
+        Live().insert(obj);
+        return true;
+    } catch (const std::bad_alloc&) {
+        return false;
+    }
 }
 void Unregister(Object* obj) {
     Live().erase(obj);
@@ -195,7 +200,7 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     if (h.biSize < sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biBitCount != 8 ||
         h.biCompression != BI_RGB || h.biWidth <= 0 || h.biHeight <= 0)
         return nullptr;
-    unsigned long long stride = ((unsigned long long)h.biWidth + 3) & ~3ull;
+    unsigned long long stride = DibStride((unsigned long long)h.biWidth);
     unsigned long long bytes = stride * (unsigned long long)h.biHeight;
     if (bytes > kMaxDibSectionBytes)
         return nullptr;
@@ -213,7 +218,10 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     bmp->stride = (int)stride;
     DWORD colors = h.biClrUsed == 0 || h.biClrUsed > 256 ? 256 : h.biClrUsed;
     memcpy(bmp->table, pbmi->bmiColors, colors * sizeof(RGBQUAD));
-    Register(bmp);
+    if (!Register(bmp)) {
+        delete bmp;
+        return nullptr;
+    }
     if (ppvBits)
         *ppvBits = bmp->bits;
     return reinterpret_cast<HBITMAP>(static_cast<Object*>(bmp));
@@ -226,7 +234,10 @@ HDC CreateCompatibleDC(HDC) {
     dc->bitmap = StockBitmap();
     dc->palette = DefaultPalette();
     dc->font = SystemFont();
-    Register(dc);
+    if (!Register(dc)) {
+        delete dc;
+        return nullptr;
+    }
     return reinterpret_cast<HDC>(static_cast<Object*>(dc));
 }
 
@@ -238,7 +249,10 @@ HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
         return nullptr;
     dc->palette = DefaultPalette();
     dc->font = SystemFont();
-    Register(dc);
+    if (!Register(dc)) {
+        delete dc;
+        return nullptr;
+    }
     return reinterpret_cast<HDC>(static_cast<Object*>(dc));
 }
 
@@ -320,14 +334,6 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
     }
 }
 
-HGDIOBJ GetStockObject(int i) {
-    if (i == DEFAULT_PALETTE)
-        return static_cast<Object*>(DefaultPalette());
-    if (i == 13 /* SYSTEM_FONT */ || i == 17 /* DEFAULT_GUI_FONT */)
-        return static_cast<Object*>(SystemFont());
-    return nullptr;
-}
-
 int GetObject(HANDLE h, int c, LPVOID pv) {
     if (Palette* pal = AsPalette(h)) {
         if (!pv)
@@ -341,38 +347,12 @@ int GetObject(HANDLE h, int c, LPVOID pv) {
     return 0;
 }
 
-DWORD GetObjectType(HGDIOBJ h) {
-    auto* obj = static_cast<Object*>(h);
-    if (!obj || !Live().count(obj))
-        return 0;
-    switch (obj->kind) {
-    case Kind::Bitmap:
-        return OBJ_BITMAP;
-    case Kind::Palette:
-        return OBJ_PAL;
-    case Kind::Font:
-        return OBJ_FONT;
-    case Kind::DC:
-        return static_cast<DeviceContext*>(obj)->dcKind == DcKind::Memory ? OBJ_MEMDC : OBJ_DC;
-    }
-    return 0;
-}
-
 UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc || !dc->bitmap || dc->bitmap->stock || !prgbq || iStart >= 256)
         return 0;
     UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
     memcpy(dc->bitmap->table + iStart, prgbq, n * sizeof(RGBQUAD));
-    return n;
-}
-
-UINT GetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, RGBQUAD* prgbq) {
-    DeviceContext* dc = AsDC(hdc);
-    if (!dc || !dc->bitmap || dc->bitmap->stock || !prgbq || iStart >= 256)
-        return 0;
-    UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
-    memcpy(prgbq, dc->bitmap->table + iStart, n * sizeof(RGBQUAD));
     return n;
 }
 
@@ -394,8 +374,16 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
     Palette* pal = new (std::nothrow) Palette;
     if (!pal)
         return nullptr;
-    pal->entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
-    Register(pal);
+    try {
+        pal->entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
+    } catch (const std::bad_alloc&) {
+        delete pal;
+        return nullptr;
+    }
+    if (!Register(pal)) {
+        delete pal;
+        return nullptr;
+    }
     return reinterpret_cast<HPALETTE>(static_cast<Object*>(pal));
 }
 
@@ -411,16 +399,6 @@ UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY
     UINT n = cEntries < size - iStart ? cEntries : size - iStart;
     memcpy(pPalEntries, pal->entries.data() + iStart, n * sizeof(PALETTEENTRY));
     return n;
-}
-
-HPALETTE SelectPalette(HDC hdc, HPALETTE hPal, BOOL) {
-    DeviceContext* dc = AsDC(hdc);
-    Palette* pal = AsPalette(hPal);
-    if (!dc || !pal)
-        return nullptr;
-    Palette* previous = dc->palette;
-    dc->palette = pal;
-    return reinterpret_cast<HPALETTE>(static_cast<Object*>(previous));
 }
 
 UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {

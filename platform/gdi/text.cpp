@@ -49,7 +49,7 @@ long long PixelSizeFor(const QFont& base, long long height) {
     return std::max(1LL, (long long)(cell * cell / actual));
 }
 
-QFont QFontOf(const Font* font, bool antialias) {
+QFont QFontOf(const Font* font) {
     QFont f;
     if (!font->face.empty())
         f.setFamily(QString::fromLatin1(font->face.c_str()));
@@ -60,8 +60,7 @@ QFont QFontOf(const Font* font, bool antialias) {
     f.setUnderline(font->underline);
     f.setStrikeOut(font->strikeOut);
     f.setPixelSize((int)PixelSizeFor(f, font->height));
-    if (!antialias)
-        f.setStyleStrategy(QFont::NoAntialias);
+    f.setStyleStrategy(QFont::NoAntialias);
     return f;
 }
 
@@ -138,22 +137,6 @@ void PaintText(QPainter& painter, const QFont& font, const TextJob& job, const Q
     painter.drawText(job.layout, job.flags, job.text);
 }
 
-QColor ColorOf(const DeviceContext* dc, COLORREF color) {
-    BYTE r, g, b;
-    ResolveRgb(dc, color, r, g, b);
-    return QColor(r, g, b);
-}
-
-void DrawOnPainter(DeviceContext* dc, const TextJob& job) {
-    QPainter* painter = dc->painter;
-    if (!painter || !painter->isActive())
-        return;
-    painter->save();
-    PaintText(*painter, QFontOf(dc->font, true), job, ColorOf(dc, dc->textColor),
-              ColorOf(dc, dc->bkColor));
-    painter->restore();
-}
-
 // Glyphs go into an RGB canvas over the part of the bitmap that may change, in two marker
 // colours (text and background) on transparent black; unsmoothed, every pixel is exactly one
 // of the three, and each marker becomes its table index.
@@ -196,15 +179,12 @@ int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc || !lpchText || !lprc || !dc->font || !GuiAvailable())
         return 0;
-    if (dc->dcKind == DcKind::Display || (dc->dcKind == DcKind::Memory && !dc->bitmap))
+    if (dc->dcKind != DcKind::Memory || !dc->bitmap)
         return 0;
     TextJob job{TextOf(lpchText, cchText, format), LayoutRect(*lprc), QtFlags(format),
                 !(format & DT_NOCLIP), dc->bkMode == OPAQUE};
-    QFont font = QFontOf(dc->font, dc->dcKind == DcKind::Painter);
-    if (dc->dcKind == DcKind::Painter)
-        DrawOnPainter(dc, job);
-    else
-        DrawOnBitmap(hdc, dc, job, font);
+    QFont font = QFontOf(dc->font);
+    DrawOnBitmap(hdc, dc, job, font);
     return TextHeight(font, job, format);
 }
 
@@ -218,9 +198,17 @@ HFONT CreateFontA(int cHeight, int, int, int, int cWeight, DWORD bItalic, DWORD 
     font->italic = bItalic != 0;
     font->underline = bUnderline != 0;
     font->strikeOut = bStrikeOut != 0;
-    if (pszFaceName)
-        font->face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
-    Register(font);
+    try {
+        if (pszFaceName)
+            font->face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
+    } catch (const std::bad_alloc&) {
+        delete font;
+        return nullptr;
+    }
+    if (!Register(font)) {
+        delete font;
+        return nullptr;
+    }
     return reinterpret_cast<HFONT>(static_cast<Object*>(font));
 }
 
@@ -232,10 +220,4 @@ BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientatio
     return Attach(CreateFontA(nHeight, nWidth, nEscapement, nOrientation, nWeight, bItalic,
                               bUnderline, cStrikeOut, nCharSet, nOutPrecision, nClipPrecision,
                               nQuality, nPitchAndFamily, lpszFacename));
-}
-
-BOOL CFont::CreatePointFont(int nPointSize, LPCTSTR lpszFaceName, CDC*) {
-    // Tenths of a point at 96 dpi: pixels = points * 96 / 72.
-    int height = -MulDiv(nPointSize, 96, 720);
-    return CreateFont(height, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, lpszFaceName);
 }

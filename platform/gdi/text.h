@@ -5,7 +5,6 @@
 #include "afxgdi.h"
 
 // DrawTextA format flags.
-#define DT_TOP 0x00000000
 #define DT_LEFT 0x00000000
 #define DT_CENTER 0x00000001
 #define DT_RIGHT 0x00000002
@@ -17,7 +16,6 @@
 #define DT_NOPREFIX 0x00000800
 
 // Font weights.
-#define FW_DONTCARE 0
 #define FW_NORMAL 400
 #define FW_BOLD 700
 
@@ -26,9 +24,10 @@
 // between words that would pass the right edge; DT_SINGLELINE keeps one line, which
 // DT_VCENTER and DT_BOTTOM then place. '&' marks a mnemonic (underlined; "&&" is '&')
 // unless DT_NOPREFIX. Output is clipped to the rectangle unless DT_NOCLIP.
-// On a memory context every covered pixel takes the bitmap table index that the text colour
-// matches, with no anti-aliasing, and nothing outside the bitmap is touched; with OPAQUE the
-// text's background takes the background colour's index. Returns the height of the text.
+// Text goes into a memory context's bitmap only: every covered pixel takes the bitmap table
+// index that the text colour matches, with no anti-aliasing, and nothing outside the bitmap
+// is touched; with OPAQUE the text's background takes the background colour's index. Returns
+// the height of the text; 0, drawing nothing, on any other context.
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format);
 
 // A font described by height in pixels (negative: character height; positive: cell height,
@@ -48,7 +47,5 @@ public:
                     BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet,
                     BYTE nOutPrecision, BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,
                     LPCTSTR lpszFacename);
-    // nPointSize in tenths of a point, at the display's 96 pixels per inch whatever pDC is.
-    BOOL CreatePointFont(int nPointSize, LPCTSTR lpszFaceName, class CDC* pDC = nullptr);
     operator HFONT() const { return reinterpret_cast<HFONT>(m_hObject); }
 };

@@ -63,6 +63,10 @@ template <auto pfn> LRESULT Call_vwp(CCmdTarget* p, WPARAM wParam, LPARAM lParam
     (static_cast<ClassOf<pfn>*>(p)->*pfn)((UINT)wParam, point);
     return 0;
 }
+template <auto pfn> LRESULT Call_vdrop(CCmdTarget* p, WPARAM wParam, LPARAM) {
+    (static_cast<ClassOf<pfn>*>(p)->*pfn)(reinterpret_cast<HDROP>(wParam));
+    return 0;
+}
 template <auto pfn> LRESULT Call_h(CCmdTarget* p, WPARAM, LPARAM) {
     return (LRESULT)(static_cast<ClassOf<pfn>*>(p)->*pfn)();
 }
@@ -98,6 +102,7 @@ protected:                                                                      
 #define ON_WM_TIMER() {WM_TIMER, 0, 0, &afx::Call_vw<&ThisClass::OnTimer>},
 #define ON_WM_SYSCOMMAND() {WM_SYSCOMMAND, 0, 0, &afx::Call_vwl<&ThisClass::OnSysCommand>},
 #define ON_WM_LBUTTONDOWN() {WM_LBUTTONDOWN, 0, 0, &afx::Call_vwp<&ThisClass::OnLButtonDown>},
+#define ON_WM_DROPFILES() {WM_DROPFILES, 0, 0, &afx::Call_vdrop<&ThisClass::OnDropFiles>},
 #define ON_WM_QUERYDRAGICON() {WM_QUERYDRAGICON, 0, 0, &afx::Call_h<&ThisClass::OnQueryDragIcon>},
 
 // A window: a Qt widget that messages reach through the message map of the object attached
@@ -128,7 +133,6 @@ public:
     void GetClientRect(LPRECT lpRect) const;
     void ScreenToClient(LPPOINT lpPoint) const;
     void ScreenToClient(LPRECT lpRect) const;
-    void ClientToScreen(LPPOINT lpPoint) const;
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
     void Invalidate(BOOL bErase = TRUE) { InvalidateRect(nullptr, bErase); }
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
@@ -136,13 +140,11 @@ public:
     CMenu* GetSystemMenu(BOOL bRevert);
     BOOL IsIconic() const;
     CWnd* GetDlgItem(int nID) const;
-    int GetDlgCtrlID() const;
-    CWnd* GetParent() const;
     int GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const;
-    void GetWindowText(CString& rString) const;
-    int GetWindowTextLength() const;
     void SetWindowText(LPCTSTR lpszString);
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
+    // Whether files dropped from a file manager reach this window as WM_DROPFILES.
+    void DragAcceptFiles(BOOL bAccept = TRUE);
 
 protected:
     // The message being handled, for Default().
@@ -154,6 +156,7 @@ protected:
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
     afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnDropFiles(HDROP hDropInfo);
 
     // Commands a window does not handle itself go on to the application.
     BOOL RouteCommandToApp(WPARAM wParam, LPARAM lParam);
@@ -171,9 +174,6 @@ class CEdit : public CWnd {
 
 class CButton : public CWnd {
     DECLARE_DYNAMIC(CButton)
-public:
-    int GetCheck() const;
-    void SetCheck(int nCheck);
 };
 
 // A menu: a handle to a pop-up menu that its window owns.
@@ -185,10 +185,6 @@ public:
     HMENU m_hMenu;
 
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
-    int GetMenuItemCount() const;
-    // The command id of the item at a position; 0 for a separator, -1 past the end.
-    UINT GetMenuItemID(int nPos) const;
-    int GetMenuString(UINT nPos, CString& rString) const;
 };
 
 class CDataExchange {

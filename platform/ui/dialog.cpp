@@ -73,6 +73,8 @@ INT_PTR CDialog::DoModal() {
 
     BOOL bSetFocus = OnInitDialog();
     if (!m_bEnded) {
+        // Qt takes a window as modal only if it is marked so when it becomes visible.
+        dialog->setWindowModality(Qt::ApplicationModal);
         dialog->show();
         if (bSetFocus)
             dialog->FocusFirstTabStop();

@@ -1,10 +1,9 @@
 #include "dialog_widget.h"
 
-#include "gdi_internal.h"
-
 #include <QAbstractButton>
 #include <QCheckBox>
 #include <QContextMenuEvent>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -13,6 +12,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QtMath>
 
 namespace ui {
 
@@ -59,6 +59,72 @@ private:
     }
 
     DWORD m_dwStyle;
+};
+
+// A group box as the original platform draws it: an etched frame whose top line runs through
+// the middle of the caption, which sits 7 pixels in from the left edge on a strip of the
+// dialog's background one pixel wider than the text on either side.
+class GroupFrame : public QGroupBox {
+public:
+    GroupFrame(const QString& title, QWidget* parent) : QGroupBox(title, parent) {}
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        const QFontMetrics metrics(font());
+        QRect frame = rect();
+        frame.setTop(metrics.height() / 2 - 1);
+        DrawEtchedEdge(painter, frame);
+        const QString caption = title();
+        if (caption.isEmpty())
+            return;
+        const int textWidth = metrics.horizontalAdvance(StripMnemonics(caption));
+        const QRect text(kCaptionIndent, -1, textWidth, metrics.height());
+        painter.fillRect(text.adjusted(-1, 0, 1, 1), palette().color(QPalette::Window));
+        painter.setPen(palette().color(QPalette::WindowText));
+        painter.drawText(text, Qt::AlignLeft | Qt::AlignTop | Qt::TextShowMnemonic, caption);
+    }
+
+private:
+    static constexpr int kCaptionIndent = 7;
+
+    // A shadow line with a light line inside it on the top and left, and the other way round
+    // on the bottom and right: a groove.
+    void DrawEtchedEdge(QPainter& painter, const QRect& r) {
+        const QColor shadow = palette().color(QPalette::Dark);
+        const QColor light = palette().color(QPalette::Light);
+        painter.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), shadow);
+        painter.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), shadow);
+        painter.fillRect(QRect(r.left() + 1, r.top() + 1, r.width() - 3, 1), light);
+        painter.fillRect(QRect(r.left() + 1, r.top() + 1, 1, r.height() - 3), light);
+        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), light);
+        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), light);
+        painter.fillRect(QRect(r.left() + 1, r.bottom() - 1, r.width() - 2, 1), shadow);
+        painter.fillRect(QRect(r.right() - 1, r.top() + 1, 1, r.height() - 2), shadow);
+    }
+};
+
+// An icon static paints the icon at the pixel ratio of the device it paints on, so that a
+// high-density screen shows it enlarged pixel by pixel.
+class IconStatic : public QLabel {
+public:
+    IconStatic(HICON hIcon, int nSize, QWidget* parent)
+        : QLabel(parent), m_hIcon(hIcon), m_nSize(nSize) {
+        setPixmap(IconPixmap(hIcon, nSize));
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter painter(this);
+        painter.setRenderHint(QPainter::SmoothPixmapTransform, false);
+        // The device's pixel ratio is the painter's scale before any transform of ours.
+        painter.drawPixmap(QPoint(0, 0),
+                           IconPixmap(m_hIcon, m_nSize, painter.deviceTransform().m11()));
+    }
+
+private:
+    HICON m_hIcon;
+    int m_nSize;
 };
 
 DWORD StyleOf(const QWidget* widget) {
@@ -153,7 +219,7 @@ QWidget* DialogWidget::CreateButton(const DialogItemTemplate& item) {
     case BS_AUTORADIOBUTTON:
         return new QRadioButton(text, this);
     case BS_GROUPBOX: {
-        auto* group = new QGroupBox(text, this);
+        auto* group = new GroupFrame(text, this);
         group->setFocusPolicy(Qt::NoFocus);
         group->setAttribute(Qt::WA_TransparentForMouseEvents);
         return group;
@@ -173,10 +239,9 @@ QWidget* DialogWidget::CreateStatic(const DialogItemTemplate& item) {
     QWidget* control = nullptr;
     switch (item.dwStyle & SS_TYPEMASK) {
     case SS_ICON: {
-        auto* label = new QLabel(this);
         HICON hIcon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(item.nIconID));
         int size = GetSystemMetrics(SM_CXICON);
-        label->setPixmap(IconFromHandle(hIcon).pixmap(size, size));
+        auto* label = new IconStatic(hIcon, size, this);
         // An icon static takes the size of its icon.
         QRect r = DialogRectToPixels(item.x, item.y, item.cx, item.cy);
         label->setGeometry(r.left(), r.top(), size, size);
@@ -231,14 +296,39 @@ void DialogWidget::Invalidate(const QRect& rect, bool bErase) {
     update(r);
 }
 
+// The dialog keeps its own picture, as a window of the original platform does: its paint
+// handler runs only for what the program invalidated or the window system exposed. Qt also
+// repaints a dialog under each of its controls whenever a control repaints itself (a hover,
+// a press, a caret); those repaints are served from the kept picture.
 void DialogWidget::paintEvent(QPaintEvent* event) {
+    if (!SurfaceFits()) {
+        const qreal dpr = devicePixelRatioF();
+        m_surface = QImage(qCeil(width() * dpr), qCeil(height() * dpr), QImage::Format_RGB32);
+        m_surface.setDevicePixelRatio(dpr);
+        m_surface.fill(palette().color(QPalette::Window));
+        m_exposed = rect();
+    }
+    PaintInvalid(event->region() & (m_erase | m_keep | m_exposed));
+    QPainter painter(this);
+    painter.drawImage(QPoint(0, 0), m_surface);
+}
+
+bool DialogWidget::SurfaceFits() const {
+    const qreal dpr = devicePixelRatioF();
+    return !m_surface.isNull() && m_surface.devicePixelRatio() == dpr &&
+           m_surface.width() == qCeil(width() * dpr) && m_surface.height() == qCeil(height() * dpr);
+}
+
+void DialogWidget::PaintInvalid(const QRegion& region) {
+    if (region.isEmpty())
+        return;
     // Everything to be repainted is erased except what was invalidated without erasing only.
-    QRegion region = event->region();
     QRegion erase = region - (m_keep - m_erase);
     m_keep -= region;
     m_erase -= region;
+    m_exposed -= region;
     if (!erase.isEmpty()) {
-        QPainter painter(this);
+        QPainter painter(&m_surface);
         painter.setClipRegion(erase);
         painter.fillRect(rect(), palette().color(QPalette::Window));
     }
@@ -247,6 +337,30 @@ void DialogWidget::paintEvent(QPaintEvent* event) {
     Send(WM_PAINT);
     m_inPaint = false;
     m_paintRegion = QRegion();
+}
+
+void DialogWidget::Expose() {
+    m_exposed = rect();
+    update();
+}
+
+void DialogWidget::showEvent(QShowEvent* event) {
+    Expose();
+    QDialog::showEvent(event);
+}
+
+void DialogWidget::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::WindowStateChange &&
+        (static_cast<QWindowStateChangeEvent*>(event)->oldState() & Qt::WindowMinimized) &&
+        !isMinimized())
+        Expose();
+    QDialog::changeEvent(event);
+}
+
+bool DialogWidget::event(QEvent* event) {
+    if (event->type() == QEvent::ScreenChangeInternal)
+        Expose();
+    return QDialog::event(event);
 }
 
 UINT_PTR DialogWidget::StartTimer(UINT_PTR nIDEvent, UINT nElapse) {
@@ -345,6 +459,10 @@ void DialogWidget::keyPressEvent(QKeyEvent* event) {
 bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress && watched->parent() == this)
         return HandleDialogKey(static_cast<QKeyEvent*>(event));
+    // A file dropped on an edit is the dialog's, as on the original platform, where edits
+    // take no file drops; a text drag still goes to the edit.
+    if (watched->parent() == this && HandleFileDrag(event))
+        return true;
     return QDialog::eventFilter(watched, event);
 }
 
@@ -420,9 +538,8 @@ LRESULT DialogWidget::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_SETICON:
         return (LRESULT)SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG);
     case WM_ICONERASEBKGND: {
-        gdi::DeviceContext* dc = gdi::AsDC(reinterpret_cast<HDC>(wParam));
-        if (dc && dc->painter)
-            dc->painter->fillRect(rect(), palette().color(QPalette::Window));
+        if (QPainter* painter = GetDCPainter(reinterpret_cast<HDC>(wParam)))
+            painter->fillRect(rect(), palette().color(QPalette::Window));
         return TRUE;
     }
     default:

@@ -1,18 +1,17 @@
 #include "afxwin.h"
 #include "dialog_widget.h"
 
-#include "gdi_internal.h"
-
 #include <QPainter>
 
-// A paint context wraps a painter on the window; it paints only during the window's
-// WM_PAINT, clipped to the region being repainted.
+// A paint context wraps a painter on the window's kept picture; it paints only during the
+// window's WM_PAINT, clipped to the region being repainted.
 HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint) {
     ui::DialogWidget* dialog = ui::AsDialog(hWnd);
     QPainter* painter = nullptr;
     QRect bounds;
     if (dialog && dialog->InPaint()) {
-        painter = new QPainter(dialog);
+        painter = new QPainter(&dialog->Surface());
+        painter->setClipRegion(dialog->PaintRegion());
         bounds = dialog->PaintRegion().boundingRect();
     }
     HDC hdc = CreatePainterDC(painter);
@@ -21,17 +20,16 @@ HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint) {
     if (lpPaint) {
         lpPaint->hdc = hdc;
         lpPaint->fErase = FALSE; // the window erased what needed it before WM_PAINT
-        SetRect(&lpPaint->rcPaint, bounds.left(), bounds.top(), bounds.left() + bounds.width(),
-                bounds.top() + bounds.height());
+        lpPaint->rcPaint = RECT{bounds.left(), bounds.top(), bounds.left() + bounds.width(),
+                                bounds.top() + bounds.height()};
     }
     return hdc;
 }
 
 BOOL EndPaint(HWND, const PAINTSTRUCT* lpPaint) {
-    gdi::DeviceContext* dc = lpPaint ? gdi::AsDC(lpPaint->hdc) : nullptr;
-    if (!dc || dc->dcKind != gdi::DcKind::Painter)
+    QPainter* painter = lpPaint ? GetDCPainter(lpPaint->hdc) : nullptr;
+    if (!painter)
         return FALSE;
-    QPainter* painter = dc->painter;
     DeleteDC(lpPaint->hdc);
     delete painter;
     return TRUE;
@@ -47,10 +45,10 @@ CPaintDC::~CPaintDC() {
 }
 
 BOOL DrawIcon(HDC hDC, int x, int y, HICON hIcon) {
-    gdi::DeviceContext* dc = gdi::AsDC(hDC);
-    if (!dc || !dc->painter || !hIcon)
+    QPainter* painter = GetDCPainter(hDC);
+    if (!painter || !hIcon)
         return FALSE;
     int size = GetSystemMetrics(SM_CXICON);
-    dc->painter->drawPixmap(x, y, ui::IconFromHandle(hIcon).pixmap(size, size));
+    painter->drawPixmap(x, y, ui::IconPixmap(hIcon, size, painter->deviceTransform().m11()));
     return TRUE;
 }

@@ -1,3 +1,4 @@
+#include "afxqt.h"
 #include "ui_internal.h"
 
 #include "resources.h"
@@ -79,4 +80,30 @@ QIcon IconFromHandle(HICON hIcon) {
     return icon;
 }
 
+// The group's image nearest in size at or above nSize (else its largest), brought to nSize x
+// dpr device pixels by repeating pixels, never by smoothing: icons stay as crisp as sprites.
+QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr) {
+    IconObject* object = AsIcon(hIcon);
+    if (!object || nSize <= 0 || object->group->nImages <= 0)
+        return QPixmap();
+    const IconImage* best = &object->group->pImages[0];
+    for (int i = 1; i < object->group->nImages; ++i) {
+        const IconImage& image = object->group->pImages[i];
+        const bool fits = image.nSize >= nSize;
+        const bool bestFits = best->nSize >= nSize;
+        if ((fits && (!bestFits || image.nSize < best->nSize)) ||
+            (!fits && !bestFits && image.nSize > best->nSize))
+            best = &image;
+    }
+    const int pixels = qRound(nSize * (dpr > 0 ? dpr : 1.0));
+    QPixmap pixmap =
+        QPixmap(best->xpm).scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::FastTransformation);
+    pixmap.setDevicePixelRatio((qreal)pixels / nSize);
+    return pixmap;
+}
+
 } // namespace ui
+
+QIcon AfxIconFromHandle(HICON hIcon) {
+    return ui::IconFromHandle(hIcon);
+}

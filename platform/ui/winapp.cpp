@@ -5,9 +5,13 @@
 #include <QStandardPaths>
 
 #include <climits>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <string>
 #include <unistd.h>
+#include <vector>
 
 IMPLEMENT_DYNAMIC(CWinApp, CObject)
 
@@ -21,14 +25,50 @@ CWinApp* g_pApp = nullptr;
 // The executable's file name without folder and extension, as the framework names an
 // application that was given no name.
 std::string ExecutableBaseName() {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf) - 1);
-    if (n <= 0)
+    std::string path = AfxGetExecutablePath();
+    if (path.empty())
         return "app";
-    std::string path(buf, (size_t)n);
     std::string name = path.substr(path.rfind('/') + 1);
     size_t dot = name.rfind('.');
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+}
+
+// Messages from the toolkit while the application object is made; given on unless the toolkit
+// gives up, which it does only when it finds no display to show windows on.
+struct HeldMessage {
+    QtMsgType type;
+    std::string file, function, category;
+    int line;
+    QString text;
+};
+std::vector<HeldMessage> g_heldMessages;
+
+void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
+    if (type == QtFatalMsg) {
+        fprintf(stderr, "%s: cannot open a display; set DISPLAY or start it as xvfb-run -a %s\n",
+                ExecutableBaseName().c_str(), ExecutableBaseName().c_str());
+        fflush(stderr);
+        std::_Exit(1);
+    }
+    g_heldMessages.push_back({type, context.file ? context.file : "",
+                              context.function ? context.function : "",
+                              context.category ? context.category : "", context.line, text});
+}
+
+std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
+    QtMessageHandler previous = qInstallMessageHandler(HoldMessage);
+    auto application = std::make_unique<QApplication>(argc, argv);
+    qInstallMessageHandler(previous);
+    for (const HeldMessage& held : g_heldMessages) {
+        QMessageLogContext context(held.file.c_str(), held.line, held.function.c_str(),
+                                   held.category.c_str());
+        if (previous)
+            previous(held.type, context, held.text);
+        else
+            qt_message_output(held.type, context, held.text);
+    }
+    g_heldMessages.clear();
+    return application;
 }
 
 QString SettingsKey(LPCTSTR lpszSection, LPCTSTR lpszEntry) {
@@ -117,7 +157,7 @@ CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTST
     std::string path = GetProfilePath();
     if (path.empty() || !lpszSection || !lpszEntry)
         return strDefault;
-    QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+    QSettings settings(QString::fromStdString(path), ui::ProfileFormat());
     QVariant value = settings.value(SettingsKey(lpszSection, lpszEntry));
     // Only a plain string is a value this program wrote; anything else, or a file that could
     // not be read or parsed, gives the default.
@@ -132,7 +172,7 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
     std::string path = GetProfilePath();
     if (path.empty() || !lpszSection)
         return FALSE;
-    QSettings settings(QString::fromStdString(path), QSettings::IniFormat);
+    QSettings settings(QString::fromStdString(path), ui::ProfileFormat());
     if (!lpszEntry) {
         settings.remove(ui::FromAfx(lpszSection));
     } else if (!lpszValue) {
@@ -142,6 +182,9 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
         // folder at each start, almost always unchanged, so a value already stored is left be.
         const QString key = SettingsKey(lpszSection, lpszEntry);
         const QString value = ui::FromAfx(lpszValue);
+        // A line break would end the value early and start lines of its own in the file.
+        if (!ui::IsProfileText(value))
+            return FALSE;
         const QVariant stored = settings.value(key);
         if (settings.status() == QSettings::NoError && stored.typeId() == QMetaType::QString &&
             stored.toString() == value)
@@ -164,7 +207,7 @@ int AfxWinMain(int argc, char** argv) {
     s_argc = argc;
     std::unique_ptr<QApplication> application;
     if (!QCoreApplication::instance())
-        application = std::make_unique<QApplication>(s_argc, argv);
+        application = MakeApplication(s_argc, argv);
     CWinApp* pApp = AfxGetApp();
     if (!pApp)
         return -1;

@@ -8,6 +8,7 @@
 DECLARE_HANDLE(HWND);
 DECLARE_HANDLE(HMENU);
 DECLARE_HANDLE(HINSTANCE);
+DECLARE_HANDLE(HDROP);
 typedef HICON HCURSOR;
 
 #define LOWORD(l) ((WORD)(((DWORD)(l)) & 0xffff))
@@ -23,17 +24,17 @@ typedef HICON HCURSOR;
 #define WM_CLOSE 0x0010
 #define WM_SETTEXT 0x000C
 #define WM_GETTEXT 0x000D
-#define WM_GETTEXTLENGTH 0x000E
 #define WM_ICONERASEBKGND 0x0027
 #define WM_QUERYDRAGICON 0x0037
 #define WM_SETICON 0x0080
-#define WM_INITDIALOG 0x0110
 #define WM_COMMAND 0x0111
 #define WM_SYSCOMMAND 0x0112
 #define WM_TIMER 0x0113
 #define WM_LBUTTONDOWN 0x0201
+#define WM_DROPFILES 0x0233
 #define BM_GETCHECK 0x00F0
 #define BM_SETCHECK 0x00F1
+#define BM_CLICK 0x00F5
 
 // Notification codes of WM_COMMAND.
 #define BN_CLICKED 0
@@ -41,7 +42,6 @@ typedef HICON HCURSOR;
 
 #define BST_UNCHECKED 0x0000
 #define BST_CHECKED 0x0001
-#define BST_INDETERMINATE 0x0002
 
 #define ICON_SMALL 0
 #define ICON_BIG 1
@@ -63,9 +63,7 @@ typedef HICON HCURSOR;
 #define MF_DISABLED 0x00000002L
 #define MF_SEPARATOR 0x00000800L
 
-// Command ids.
-#define IDOK 1
-#define IDCANCEL 2
+// Command ids (IDOK and IDCANCEL come with the resource definitions).
 #define ID_HELP 0xE146
 
 #define SM_CXICON 11
@@ -96,3 +94,12 @@ HINSTANCE AfxGetResourceHandle();
 // Icons are shared: a second load returns the same handle, and nothing is freed.
 HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName);
 int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax);
+
+// Files dropped on a window that accepts them (CWnd::DragAcceptFiles) arrive as WM_DROPFILES
+// with an HDROP in wParam. iFile 0xFFFFFFFF gives the number of files; otherwise the local
+// path of file iFile is copied into lpszFile (at most cch - 1 bytes and a terminator, never
+// splitting a character) and its length returned; a null lpszFile gives the length alone.
+// The handle is good until the message returns.
+UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch);
+// Ends the use of a drop; the window that delivered it releases it.
+void DragFinish(HDROP hDrop);

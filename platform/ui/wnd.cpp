@@ -1,3 +1,4 @@
+#include "afxqt.h"
 #include "dialog_widget.h"
 
 #include <QAbstractButton>
@@ -140,13 +141,17 @@ LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lP
         return TRUE;
     case WM_GETTEXT:
         return CopyText(ControlText(widget), reinterpret_cast<LPTSTR>(lParam), (int)wParam);
-    case WM_GETTEXTLENGTH:
-        return ToAfx(ControlText(widget)).size();
     case BM_GETCHECK:
         return button && button->isCheckable() && button->isChecked() ? BST_CHECKED : BST_UNCHECKED;
     case BM_SETCHECK:
         if (button && button->isCheckable())
             button->setChecked(wParam == BST_CHECKED);
+        return 0;
+    case BM_CLICK:
+        // As a click by the user: an auto radio button checks itself and clears its
+        // siblings, and the parent hears BN_CLICKED.
+        if (button && button->isEnabled())
+            button->click();
         return 0;
     default:
         return 0;
@@ -163,6 +168,14 @@ LRESULT DefaultWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
 } // namespace ui
 
 using namespace ui;
+
+QWidget* AfxWidgetFromHandle(HWND hWnd) {
+    return WidgetFromHandle(hWnd);
+}
+
+HWND AfxHandleFromWidget(QWidget* widget) {
+    return HandleFromWidget(widget);
+}
 
 LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!hWnd)
@@ -321,19 +334,19 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
     if (!lpRect)
         return;
     if (!widget) {
-        SetRectEmpty(lpRect);
+        *lpRect = RECT{0, 0, 0, 0};
         return;
     }
     QRect frame = widget->isWindow() ? widget->frameGeometry()
                                      : QRect(TopLeftOnScreen(widget), widget->size());
-    SetRect(lpRect, frame.left(), frame.top(), frame.left() + frame.width(),
-            frame.top() + frame.height());
+    *lpRect =
+        RECT{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
 }
 
 void CWnd::GetClientRect(LPRECT lpRect) const {
     QWidget* widget = WidgetFromHandle(m_hWnd);
     if (lpRect)
-        SetRect(lpRect, 0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0);
+        *lpRect = RECT{0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0};
 }
 
 void CWnd::ScreenToClient(LPPOINT lpPoint) const {
@@ -350,15 +363,6 @@ void CWnd::ScreenToClient(LPRECT lpRect) const {
         return;
     ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->left));
     ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->right));
-}
-
-void CWnd::ClientToScreen(LPPOINT lpPoint) const {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
-    if (!widget || !lpPoint)
-        return;
-    QPoint origin = TopLeftOnScreen(widget);
-    lpPoint->x += origin.x();
-    lpPoint->y += origin.y();
 }
 
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
@@ -400,27 +404,8 @@ CWnd* CWnd::GetDlgItem(int nID) const {
     return control ? FromHandle(HandleFromWidget(control)) : nullptr;
 }
 
-int CWnd::GetDlgCtrlID() const {
-    return ControlId(WidgetFromHandle(m_hWnd));
-}
-
-CWnd* CWnd::GetParent() const {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
-    return widget && widget->parentWidget() ? FromHandle(HandleFromWidget(widget->parentWidget()))
-                                            : nullptr;
-}
-
 int CWnd::GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const {
     return (int)::SendMessage(m_hWnd, WM_GETTEXT, (WPARAM)nMaxCount, (LPARAM)lpszStringBuf);
-}
-
-void CWnd::GetWindowText(CString& rString) const {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
-    rString = widget ? CString(ToAfx(ControlText(widget)).toStdString()) : CString();
-}
-
-int CWnd::GetWindowTextLength() const {
-    return (int)::SendMessage(m_hWnd, WM_GETTEXTLENGTH, 0, 0);
 }
 
 void CWnd::SetWindowText(LPCTSTR lpszString) {
@@ -430,12 +415,4 @@ void CWnd::SetWindowText(LPCTSTR lpszString) {
 HICON CWnd::SetIcon(HICON hIcon, BOOL bBigIcon) {
     return reinterpret_cast<HICON>(
         SendMessage(WM_SETICON, bBigIcon ? ICON_BIG : ICON_SMALL, (LPARAM)hIcon));
-}
-
-int CButton::GetCheck() const {
-    return (int)::SendMessage(m_hWnd, BM_GETCHECK, 0, 0);
-}
-
-void CButton::SetCheck(int nCheck) {
-    ::SendMessage(m_hWnd, BM_SETCHECK, (WPARAM)nCheck, 0);
 }

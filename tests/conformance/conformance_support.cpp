@@ -1,6 +1,6 @@
 #include "conformance_support.h"
 
-#include "gdi_internal.h"
+#include "system_palette.h"
 
 #include <gtest/gtest.h>
 
@@ -177,7 +177,7 @@ IndexedPicture ReadIndexedBmp(const std::string& path) {
 const std::vector<RGBQUAD>& SystemTable() {
     static const std::vector<RGBQUAD> table = [] {
         std::vector<RGBQUAD> t(256);
-        const PALETTEENTRY* e = gdi::SystemPaletteEntries();
+        const PALETTEENTRY* e = fixtures::SystemPalette().data();
         for (int i = 0; i < 256; ++i)
             t[i] = RGBQUAD{e[i].peBlue, e[i].peGreen, e[i].peRed, 0};
         return t;
@@ -187,7 +187,7 @@ const std::vector<RGBQUAD>& SystemTable() {
 
 Rgb NearestSystemColor(Rgb c) {
     const RGBQUAD& q =
-        SystemTable()[gdi::NearestColorIndex(SystemTable().data(), 256, c.r, c.g, c.b)];
+        SystemTable()[fixtures::NearestIndex(SystemTable().data(), 256, c.r, c.g, c.b)];
     return Rgb{q.rgbRed, q.rgbGreen, q.rgbBlue};
 }
 

@@ -2,7 +2,7 @@
 // quantisation to the same 236 system-palette colours.
 #include "conformance_support.h"
 
-#include "gdi_internal.h"
+#include "system_palette.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ namespace {
 // The 236-colour map as a 236 x 1 picture of system palette entries 10..245.
 std::string WriteMap(const ScratchFolder& scratch) {
     Picture map{236, 1, {}};
-    const PALETTEENTRY* e = gdi::SystemPaletteEntries();
+    const PALETTEENTRY* e = fixtures::SystemPalette().data();
     for (int i = 10; i < 246; ++i)
         map.pixels.push_back(Rgb{e[i].peRed, e[i].peGreen, e[i].peBlue});
     std::string path = scratch / "map.ppm";

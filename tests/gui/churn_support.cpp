@@ -20,19 +20,13 @@ QRgb PatternColor(BYTE index) {
 }
 
 std::vector<BYTE> PatternBmp(int width, int height, int nSeed) {
-    readtest::BmpBuilder b;
-    b.info.biWidth = width;
-    b.info.biHeight = height;
+    fixtures::BmpTable table;
     for (int i = 0; i < 256; ++i) {
         QRgb c = PatternColor((BYTE)i);
-        b.table.push_back(RGBQUAD{(BYTE)qBlue(c), (BYTE)qGreen(c), (BYTE)qRed(c), 0});
+        table[i] = {(BYTE)qBlue(c), (BYTE)qGreen(c), (BYTE)qRed(c), 0};
     }
-    const int stride = (width + 3) & ~3;
-    b.pixels.assign((size_t)stride * height, 0);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x)
-            b.pixels[(size_t)(height - 1 - y) * stride + x] = PatternIndex(x, y, nSeed);
-    return b.Build();
+    return fixtures::EncodeBmp8(
+        width, height, [nSeed](int x, int y) { return PatternIndex(x, y, nSeed); }, table);
 }
 
 std::vector<BYTE> SpriteJpeg(int width, int height, int quality, bool bProgressive) {

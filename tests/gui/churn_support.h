@@ -3,6 +3,7 @@
 #pragma once
 
 #include "gui_support.h"
+#include "mem_file.h"
 
 #include <QObject>
 

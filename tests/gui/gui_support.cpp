@@ -3,8 +3,9 @@
 #include "viewer_app.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QFileInfo>
-#include <QSettings>
 #include <QTest>
 #include <QTimer>
 
@@ -17,63 +18,35 @@
 #include <unistd.h>
 #include <vector>
 
-namespace {
-
-void Put16(std::vector<unsigned char>& out, unsigned v) {
-    out.push_back(v & 0xFF);
-    out.push_back((v >> 8) & 0xFF);
+QProcessEnvironment ViewerEnvironment(const QString& configHome) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert("QT_QPA_PLATFORM", "offscreen");
+    env.insert("QT_SCALE_FACTOR", "1");
+    env.insert("XDG_CONFIG_HOME", configHome);
+    return env;
 }
 
-void Put32(std::vector<unsigned char>& out, unsigned v) {
-    Put16(out, v & 0xFFFF);
-    Put16(out, v >> 16);
-}
-
-} // namespace
-
-std::vector<unsigned char> Bmp8(int width, int height,
-                                const std::function<unsigned char(int, int)>& pixel,
-                                const std::function<RGBQUAD(int)>& colour) {
-    const int stride = (width + 3) & ~3;
-    const unsigned offBits = 14 + 40 + 256 * 4;
-    std::vector<unsigned char> out;
-    out.push_back('B');
-    out.push_back('M');
-    Put32(out, offBits + (unsigned)(stride * height));
-    Put32(out, 0);
-    Put32(out, offBits);
-    Put32(out, 40);
-    Put32(out, (unsigned)width);
-    Put32(out, (unsigned)height);
-    Put16(out, 1);
-    Put16(out, 8);
-    Put32(out, 0); // BI_RGB
-    Put32(out, (unsigned)(stride * height));
-    Put32(out, 2835);
-    Put32(out, 2835);
-    Put32(out, 256);
-    Put32(out, 0);
-    for (int i = 0; i < 256; ++i) {
-        RGBQUAD q = colour(i);
-        out.insert(out.end(), {q.rgbBlue, q.rgbGreen, q.rgbRed, 0});
-    }
-    // Bottom-up: the picture's last row is stored first.
-    for (int y = height - 1; y >= 0; --y)
-        for (int x = 0; x < stride; ++x)
-            out.push_back(x < width ? pixel(x, y) : 0);
-    return out;
+QString StartViewerProcess(QProcess& process, const QString& program, const QString& configHome) {
+    process.setProcessEnvironment(ViewerEnvironment(configHome));
+    process.setProcessChannelMode(QProcess::ForwardedChannels);
+    process.start(program, {});
+    if (!process.waitForStarted(10000))
+        return {};
+    const QString settings = configHome + "/Marrowfen/kyrattack.conf";
+    const bool settled = QTest::qWaitFor(
+        [&] { return QFileInfo::exists(settings) || process.state() == QProcess::NotRunning; },
+        60000);
+    return settled && QFileInfo::exists(settings) ? settings : QString();
 }
 
 void WriteSheet(const std::string& path, int width, int height, int nIndex) {
-    std::vector<unsigned char> out = Bmp8(
-        width, height, [nIndex](int, int) { return (unsigned char)nIndex; },
-        [](int i) {
-            return RGBQUAD{(BYTE)(i / 2), (BYTE)(255 - i), (BYTE)i, 0};
-        });
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    fwrite(out.data(), 1, out.size(), file);
-    fclose(file);
+    fixtures::BmpTable table;
+    for (int i = 0; i < 256; ++i)
+        table[i] = fixtures::BmpColour{(BYTE)(i / 2), (BYTE)(255 - i), (BYTE)i, 0};
+    const std::vector<uint8_t> pixels((size_t)width * height, (uint8_t)nIndex);
+    ASSERT_TRUE(
+        fixtures::WriteFileBytes(path.c_str(), fixtures::EncodeBmp8(width, height, pixels, table)))
+        << path;
 }
 
 OpenCounter::OpenCounter(const std::string& folder) {
@@ -132,13 +105,25 @@ std::string GuiTest::SettingsFile() const {
 }
 
 void GuiTest::StoreFolderSetting(const std::string& folder) {
-    QSettings settings(QString::fromStdString(SettingsFile()), QSettings::IniFormat);
-    settings.setValue("Prefs/fileName", QString::fromStdString(folder));
+    QDir().mkpath(QFileInfo(QString::fromStdString(SettingsFile())).path());
+    QFile file(QString::fromStdString(SettingsFile()));
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    file.write(("[Prefs]\nfileName=" + folder + "\n").c_str());
 }
 
+// The value of the first "fileName=" line in section [Prefs], as it stands in the file.
 std::string GuiTest::StoredFolder() const {
-    QSettings settings(QString::fromStdString(SettingsFile()), QSettings::IniFormat);
-    return settings.value("Prefs/fileName").toString().toStdString();
+    QFile file(QString::fromStdString(SettingsFile()));
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    bool inPrefs = false;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith('['))
+            inPrefs = line == "[Prefs]";
+        else if (inPrefs && line.startsWith("fileName="))
+            return line.mid(9).toStdString();
+    }
+    return {};
 }
 
 void Later(const std::function<void()>& fn) {
@@ -149,7 +134,8 @@ void WhenModal(const QString& title, const std::function<void(QWidget&)>& fn) {
     auto* poll = new QTimer(qApp);
     QObject::connect(poll, &QTimer::timeout, qApp, [poll, title, fn] {
         for (QWidget* window : QApplication::topLevelWidgets()) {
-            if (window->windowTitle() == title && window->isVisible() && window->isModal()) {
+            if (window->windowTitle() == title && window->isVisible() &&
+                QApplication::activeModalWidget() == window) {
                 poll->stop();
                 poll->deleteLater();
                 fn(*window);
@@ -165,7 +151,7 @@ int GuiTest::RunViewer(const std::function<void(CViewerDlg&, QWidget&)>& body) {
     Later([&] {
         auto* dlg = static_cast<CViewerDlg*>(app.m_pMainWnd);
         ASSERT_NE(dlg, nullptr);
-        QWidget* window = ui::WidgetFromHandle(dlg->GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(dlg->GetSafeHwnd());
         ASSERT_NE(window, nullptr);
         EXPECT_TRUE(QTest::qWaitForWindowExposed(window));
         body(*dlg, *window);
@@ -179,9 +165,13 @@ int GuiTest::RunViewer(const std::function<void(CViewerDlg&, QWidget&)>& body) {
 
 QWidget* GuiTest::Item(CWnd& dlg, int nID) {
     CWnd* item = dlg.GetDlgItem(nID);
-    return item ? ui::WidgetFromHandle(item->GetSafeHwnd()) : nullptr;
+    return item ? AfxWidgetFromHandle(item->GetSafeHwnd()) : nullptr;
 }
 
 std::string GuiTest::Text(QWidget* control) {
-    return control ? ui::ToAfx(ui::ControlText(control)).toStdString() : std::string();
+    if (!control)
+        return std::string();
+    char text[4096];
+    ::SendMessage(AfxHandleFromWidget(control), WM_GETTEXT, sizeof(text), (LPARAM)text);
+    return text;
 }

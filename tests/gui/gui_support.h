@@ -1,11 +1,13 @@
-// What the GUI tests share: a fresh settings store and art folder per test, a writer of small
-// 8-bit BMP sheets, a counter of file opens, and a way to run the real viewer application
+// What the GUI tests share: a fresh settings store and art folder per test, small 8-bit BMP
+// sheets of one index, a counter of file opens, and a way to run the real viewer application
 // with a test body inside its modal loop.
 #pragma once
 
-#include "ui_internal.h"
+#include "afxqt.h"
+#include "bmp_writer.h"
 #include "viewer_dlg.h"
 
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QWidget>
 
@@ -15,15 +17,18 @@
 #include <string>
 #include <vector>
 
-// An 8-bit bottom-up BMP file with a 40-byte header and a 256-entry table: pixel(x, y), y
-// counted from the top, gives each index and colour(i) each table entry.
-std::vector<unsigned char> Bmp8(int width, int height,
-                                const std::function<unsigned char(int, int)>& pixel,
-                                const std::function<RGBQUAD(int)>& colour);
-
 // Writes an 8-bit bottom-up BMP of width x height pixels, every pixel nIndex, whose colour
 // table maps index i to (i, 255 - i, i / 2).
 void WriteSheet(const std::string& path, int width, int height, int nIndex);
+
+// The environment of a viewer started as a process of its own: offscreen, at scale 1, with its
+// settings under configHome.
+QProcessEnvironment ViewerEnvironment(const QString& configHome);
+// Starts the viewer program in a process of its own, offscreen, with configHome as its
+// settings folder, and waits until the dialog has written its settings file (as it does while
+// it initialises) or the program ended. Returns the settings file's path, or empty when no
+// file was written.
+QString StartViewerProcess(QProcess& process, const QString& program, const QString& configHome);
 
 // Counts the opens of one file through inotify, so that a test can see how often a sheet
 // was read.
@@ -66,5 +71,6 @@ private:
 
 // Runs fn from the event loop that is running now (a modal dialog's), once it is idle.
 void Later(const std::function<void()>& fn);
-// Runs fn from the event loop once a modal window with that title is shown.
+// Runs fn from the event loop once a window with that title is shown and is the modal one,
+// the window that takes input.
 void WhenModal(const QString& title, const std::function<void(QWidget&)>& fn);

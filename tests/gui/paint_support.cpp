@@ -29,12 +29,8 @@ unsigned char CellSheetPixel(int x, int y, int c) {
 }
 
 std::vector<unsigned char> CellSheetBmp(int width, int height, int c) {
-    return Bmp8(
-        width, height, [c](int x, int y) { return CellSheetPixel(x, y, c); },
-        [](int i) {
-            QColor colour = IndexColour(i);
-            return RGBQUAD{(BYTE)colour.blue(), (BYTE)colour.green(), (BYTE)colour.red(), 0};
-        });
+    return fixtures::EncodeBmp8(
+        width, height, [c](int x, int y) { return CellSheetPixel(x, y, c); }, TableOf(IndexColour));
 }
 
 QRect ToClient(const QRect& stageRect) {
@@ -76,6 +72,15 @@ QColor IndexColour(int nIndex) {
     return QColor(nIndex, 255 - nIndex, kGreen);
 }
 
+fixtures::BmpTable TableOf(const std::function<QColor(int)>& colour) {
+    fixtures::BmpTable table;
+    for (int i = 0; i < 256; ++i) {
+        const QColor c = colour(i);
+        table[i] = {(uint8_t)c.blue(), (uint8_t)c.green(), (uint8_t)c.red(), 0};
+    }
+    return table;
+}
+
 int IndexOf(QColor colour) {
     int i = colour.red();
     return colour == IndexColour(i) ? i : -1;
@@ -96,37 +101,18 @@ void WriteCellSheet(const std::string& path, int nMode, int nCells) {
     const int c = geometry.cellSize;
     const int cells = nCells > 0 ? nCells : geometry.framesPerRow;
     ASSERT_LE(cells, 16);
-    std::vector<unsigned char> bmp = CellSheetBmp(cells * c, kRowsPerFile * c, c);
-    FILE* file = fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    fwrite(bmp.data(), 1, bmp.size(), file);
-    fclose(file);
+    ASSERT_TRUE(
+        fixtures::WriteFileBytes(path.c_str(), CellSheetBmp(cells * c, kRowsPerFile * c, c)))
+        << path;
 }
 
-// Counts the paints the window receives, so that a tick can wait for the one it caused.
-class PaintedViewer::PaintCounter : public QObject {
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 PaintedViewer::PaintedViewer(CViewerDlg& dlg, QWidget& window)
-    : dlg(dlg), window(window), m_counter(new PaintCounter) {
-    window.installEventFilter(m_counter);
+    : dlg(dlg), window(window), m_counter(std::make_unique<fixtures::PaintCounter>(window)) {
     dlg.KillTimer(kAnimationTimer);
     Tick();
 }
 
-PaintedViewer::~PaintedViewer() {
-    window.removeEventFilter(m_counter);
-    delete m_counter;
-}
+PaintedViewer::~PaintedViewer() = default;
 
 void PaintedViewer::Tick(int nCount) {
     for (int i = 0; i < nCount; ++i) {
@@ -154,7 +140,7 @@ QImage PaintedViewer::Shot() const {
 void PaintedViewer::Click(int nID) {
     CWnd* item = dlg.GetDlgItem(nID);
     ASSERT_NE(item, nullptr) << nID;
-    QWidget* control = ui::WidgetFromHandle(item->GetSafeHwnd());
+    QWidget* control = AfxWidgetFromHandle(item->GetSafeHwnd());
     ASSERT_NE(control, nullptr) << nID;
     QTest::mouseClick(control, Qt::LeftButton);
 }

@@ -3,12 +3,16 @@
 // the window shows.
 #pragma once
 
+#include "bmp_writer.h"
 #include "gui_support.h"
+#include "paint_counter.h"
 
 #include <QColor>
 #include <QImage>
 #include <QRect>
 
+#include <functional>
+#include <memory>
 #include <ostream>
 #include <set>
 
@@ -31,6 +35,8 @@ void RestoreClock();
 // The colour table of the test sheets: index i is (i, 255 - i, 96), so a pixel's red tells
 // its index and no entry is black or the dialog's grey.
 QColor IndexColour(int nIndex);
+// A BMP colour table whose entry i is colour(i).
+fixtures::BmpTable TableOf(const std::function<QColor(int)>& colour);
 // The index a shown colour stands for, or -1 for a colour not in the table.
 int IndexOf(QColor colour);
 
@@ -67,8 +73,7 @@ public:
     QWidget& window;
 
 private:
-    class PaintCounter;
-    PaintCounter* m_counter;
+    std::unique_ptr<fixtures::PaintCounter> m_counter;
 };
 
 // The cell the close-up shows, read at its centre, or -1.

@@ -1,9 +1,11 @@
 // The kyrattack program as its own process: it starts, brings up its dialog and keeps running
 // until it is told to stop.
+#include "gui_support.h"
+
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -18,14 +20,6 @@ QString ProgramPath() {
     return QCoreApplication::applicationDirPath() + "/kyrattack";
 }
 
-QProcessEnvironment FreshEnvironment(const QString& configHome) {
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert("QT_QPA_PLATFORM", "offscreen");
-    env.insert("QT_SCALE_FACTOR", "1");
-    env.insert("XDG_CONFIG_HOME", configHome);
-    return env;
-}
-
 } // namespace
 
 TEST(Program, StartsItsDialogAndRunsUntilTerminated) {
@@ -33,17 +27,9 @@ TEST(Program, StartsItsDialogAndRunsUntilTerminated) {
     QTemporaryDir config;
     ASSERT_TRUE(config.isValid());
     QProcess program;
-    program.setProcessEnvironment(FreshEnvironment(config.path()));
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(ProgramPath(), {});
-    ASSERT_TRUE(program.waitForStarted(10000));
-
     // The dialog writes the folder setting as it initialises.
-    const QString settings = config.path() + "/Marrowfen/kyrattack.conf";
-    const bool settled = QTest::qWaitFor(
-        [&] { return QFileInfo::exists(settings) || program.state() == QProcess::NotRunning; },
-        60000);
-    ASSERT_TRUE(settled && QFileInfo::exists(settings)) << "no settings file was written";
+    const QString settings = StartViewerProcess(program, ProgramPath(), config.path());
+    ASSERT_FALSE(settings.isEmpty()) << "no settings file was written";
     QTest::qWait(1000);
     ASSERT_EQ(program.state(), QProcess::Running) << "ended with " << program.exitCode() << ": "
                                                   << program.readAllStandardError().toStdString();
@@ -52,6 +38,25 @@ TEST(Program, StartsItsDialogAndRunsUntilTerminated) {
     ASSERT_TRUE(program.waitForFinished(10000));
     EXPECT_EQ(program.exitStatus(), QProcess::CrashExit);
     EXPECT_EQ(program.exitCode(), SIGTERM) << "ended by another signal";
-    EXPECT_EQ(QSettings(settings, QSettings::IniFormat).value("Prefs/fileName").toString(),
-              "c:\\Kyr\\art");
+    QFile file(settings);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll().toStdString(), "[Prefs]\nfileName=c:\\Kyr\\art\n");
+}
+
+TEST(Program, WithoutADisplaySaysSoInOneLineAndExitsWithOne) {
+    QTemporaryDir config;
+    ASSERT_TRUE(config.isValid());
+    QProcessEnvironment env = ViewerEnvironment(config.path());
+    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+        env.remove(name);
+    QProcess program;
+    program.setProcessEnvironment(env);
+    program.start(ProgramPath(), {});
+    ASSERT_TRUE(program.waitForFinished(60000));
+    EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(program.exitCode(), 1);
+    const QString err = QString::fromLocal8Bit(program.readAllStandardError());
+    EXPECT_EQ(err.count(QLatin1Char('\n')), 1) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("display"))) << err.toStdString();
+    EXPECT_TRUE(program.readAllStandardOutput().isEmpty());
 }

@@ -72,15 +72,45 @@ TEST_F(Settings, MissingUnreadableOrForeignValuesGiveTheDefault) {
     WriteAll(SettingsFile(), std::string(garbage, sizeof(garbage) - 1));
     EXPECT_STREQ(m_app.GetProfileString("Prefs", "fileName", "c:\\Kyr\\art"), "c:\\Kyr\\art");
 
-    // A list is not a folder that this program wrote.
-    WriteAll(SettingsFile(), "[Prefs]\nfileName=a, b\n");
-    EXPECT_STREQ(m_app.GetProfileString("Prefs", "fileName", "c:\\Kyr\\art"), "c:\\Kyr\\art");
-
     // A folder where the file should be cannot be read at all.
     QFile::remove(QString::fromStdString(SettingsFile()));
     QDir().mkpath(QString::fromStdString(SettingsFile()));
     EXPECT_STREQ(m_app.GetProfileString("Prefs", "fileName", "c:\\Kyr\\art"), "c:\\Kyr\\art");
     EXPECT_FALSE(m_app.WriteProfileString("Prefs", "fileName", "x"));
+}
+
+TEST_F(Settings, AHandWrittenFileReadsAsWrittenAndKeepsItsOtherLines) {
+    WriteAll(SettingsFile(), "; kept by hand\r\n"
+                             "[Other]\n"
+                             "fileName=not this one\n"
+                             "[Prefs]\n"
+                             "# the art\n"
+                             "fileName=c:\\Kyr\\art, \"old\" =x; #y \n"
+                             "fileName=second\n"
+                             "colour=blue\n"
+                             "a line of its own\n");
+    EXPECT_STREQ(m_app.GetProfileString("Prefs", "fileName", "d"), "c:\\Kyr\\art, \"old\" =x; #y ");
+    EXPECT_STREQ(m_app.GetProfileString("Prefs", "colour", "d"), "blue");
+
+    EXPECT_TRUE(m_app.WriteProfileString("Prefs", "fileName", "C:\\Users\\me\\art"));
+    EXPECT_TRUE(m_app.WriteProfileString("Prefs", "size", "48"));
+    EXPECT_TRUE(m_app.WriteProfileString("New", "key", "v=1"));
+    EXPECT_EQ(ReadAll(SettingsFile()), "; kept by hand\n"
+                                       "[Other]\n"
+                                       "fileName=not this one\n"
+                                       "[Prefs]\n"
+                                       "# the art\n"
+                                       "fileName=C:\\Users\\me\\art\n"
+                                       "fileName=second\n"
+                                       "colour=blue\n"
+                                       "a line of its own\n"
+                                       "size=48\n"
+                                       "[New]\n"
+                                       "key=v=1\n");
+
+    // A line break cannot be stored as typed, so it is not stored at all.
+    EXPECT_FALSE(m_app.WriteProfileString("Prefs", "fileName", "a\n[Other]"));
+    EXPECT_STREQ(m_app.GetProfileString("Prefs", "fileName", "d"), "C:\\Users\\me\\art");
 }
 
 TEST_F(Settings, AFailedWriteIsReportedAndChangesNothing) {

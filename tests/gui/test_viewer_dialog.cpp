@@ -8,6 +8,7 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QTest>
+#include <QWindow>
 
 namespace {
 
@@ -178,7 +179,7 @@ TEST_F(ViewerDialog, EscapeEndsTheProgramWithExitCodeZero) {
     int rc = RunViewer([&](CViewerDlg& dlg, QWidget&) {
         QTest::keyClick(Item(dlg, IDC_ROW), Qt::Key_Escape);
         closed =
-            dlg.GetSafeHwnd() == nullptr || !ui::WidgetFromHandle(dlg.GetSafeHwnd())->isVisible();
+            dlg.GetSafeHwnd() == nullptr || !AfxWidgetFromHandle(dlg.GetSafeHwnd())->isVisible();
     });
     EXPECT_TRUE(closed);
     EXPECT_EQ(rc, 0);
@@ -226,6 +227,35 @@ TEST_F(ViewerDialog, SystemMenuOffersAboutAfterASeparator) {
         QTest::mouseClick(menu, Qt::LeftButton, {},
                           menu->actionGeometry(menu->actions()[1]).center());
         EXPECT_FALSE(window.isVisible());
+    });
+}
+
+TEST_F(ViewerDialog, TheAboutBoxBlocksTheViewerUntilItCloses) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        EXPECT_EQ(QApplication::activeModalWidget(), &window);
+        // Input as the window system delivers it, to the viewer's window.
+        QWindow* viewer = window.windowHandle();
+        const QPoint nextRow = Item(dlg, IDC_NEXT_ROW)->geometry().center();
+        QWidget* row = Item(dlg, IDC_ROW);
+        Click(row);
+        bool aboutSeen = false;
+        WhenModal("About kyrAttack", [&](QWidget& about) {
+            aboutSeen = true;
+            EXPECT_EQ(QApplication::activeModalWidget(), &about);
+            QTest::mouseClick(viewer, Qt::LeftButton, {}, nextRow);
+            QTest::keyClick(viewer, Qt::Key_5);
+            QTest::mouseClick(viewer, Qt::RightButton, {}, QPoint(600, 385));
+            EXPECT_EQ(dlg.m_nRow, 0);
+            EXPECT_EQ(Text(row), "");
+            EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
+            QTest::keyClick(&about, Qt::Key_Escape);
+        });
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
+        EXPECT_TRUE(aboutSeen);
+        EXPECT_TRUE(window.isVisible());
+        EXPECT_EQ(QApplication::activeModalWidget(), &window);
+        QTest::mouseClick(viewer, Qt::LeftButton, {}, nextRow);
+        EXPECT_EQ(dlg.m_nRow, 1);
     });
 }
 

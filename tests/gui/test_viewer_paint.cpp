@@ -2,10 +2,16 @@
 // the window's backing store while a test clock and test-sent ticks drive the animation.
 #include "paint_support.h"
 
+#include <QApplication>
 #include <QPalette>
+#include <QTest>
 
+#include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <functional>
+#include <set>
+#include <string>
 #include <vector>
 
 namespace {
@@ -209,6 +215,73 @@ TEST_F(ViewerPaint, SmearKeepsEveryPositionUntilItIsUnchecked) {
     });
 }
 
+namespace {
+
+// The colours of every pixel inside the stage.
+std::set<QRgb> StageColours(const QImage& shot) {
+    std::set<QRgb> colours;
+    const QRect inside = StageInside();
+    for (int y = inside.top(); y <= inside.bottom(); ++y)
+        for (int x = inside.left(); x <= inside.right(); ++x)
+            colours.insert(StagePixel(shot, x, y).rgb());
+    return colours;
+}
+
+} // namespace
+
+TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) {
+    // attack01.bmp: the cells of attack00.bmp in other colours; attack02.bmp: the same
+    // colours as attack00.bmp, but index 7 on the grid lines and so the key.
+    const auto otherColour = [](int i) { return QColor(255 - i, 96, i); };
+    const auto write = [&](const char* name, int nKey, const std::function<QColor(int)>& colour) {
+        const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+            384, 480,
+            [&](int x, int y) {
+                return (uint8_t)(x % 48 == 0 || y % 48 == 0 ? nKey : SpriteIndex(y / 48, x / 48));
+            },
+            TableOf(colour));
+        ASSERT_TRUE(fixtures::WriteFileBytes(Art(name).c_str(), bmp));
+    };
+    write("attack01.bmp", 0, otherColour);
+    write("attack02.bmp", 7, IndexColour);
+
+    Run([&](PaintedViewer& viewer) {
+        QWidget* row = AfxWidgetFromHandle(viewer.dlg.GetDlgItem(IDC_ROW)->GetSafeHwnd());
+        const auto typeRow = [&](const char* text) {
+            QTest::mouseClick(row, Qt::LeftButton);
+            QTest::keyClick(row, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(row, text);
+        };
+        const QColor sprite = IndexColour(SpriteIndex(0, 0));
+        viewer.Click(IDC_SMEAR);
+        viewer.Click(IDC_LOOP_FRAMES);
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 1750);
+        // A reload of a sheet whose colours did not change keeps the trail.
+        viewer.Click(IDC_RELOAD);
+        viewer.TickAt(kStart + 1800);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(84) | kRestingAttack);
+
+        // Row 20: the same colours, another key; the stage starts afresh on that key.
+        typeRow("20");
+        ASSERT_EQ(viewer.dlg.m_nRow, 20);
+        viewer.TickAt(kStart + 1850);
+        QImage shot = viewer.Shot();
+        EXPECT_EQ(StageColours(shot), (std::set<QRgb>{IndexColour(7).rgb(), sprite.rgb()}));
+        EXPECT_TRUE(StageSolid(shot, Flying(74), sprite));
+
+        // Row 10 lies in attack01.bmp: the stage starts afresh in that sheet's colours.
+        typeRow("10");
+        ASSERT_EQ(viewer.dlg.m_nRow, 10);
+        viewer.TickAt(kStart + 1950);
+        shot = viewer.Shot();
+        const std::set<QRgb> expected{otherColour(0).rgb(), otherColour(SpriteIndex(0, 0)).rgb()};
+        EXPECT_EQ(StageColours(shot), expected);
+        EXPECT_TRUE(StageSolid(shot, Flying(55), otherColour(SpriteIndex(0, 0))));
+        EXPECT_EQ(shot.pixelColor(97 + 24, 165), otherColour(SpriteIndex(0, 0))) << "the strip";
+    });
+}
+
 TEST_F(ViewerPaint, EffectsSwarmTravelsAsARingAndEndsInOneSparkle) {
     Run([&](PaintedViewer& viewer) {
         viewer.Click(IDC_EFFECTS_MODE);
@@ -241,6 +314,173 @@ TEST_F(ViewerPaint, EffectsSwarmTravelsAsARingAndEndsInOneSparkle) {
         QImage shot = viewer.Shot();
         EXPECT_EQ(StageSpriteBounds(shot), kRestingSparkle);
         EXPECT_TRUE(StageSolid(shot, kRestingSparkle, IndexColour(SpriteIndex(0, 0))));
+    });
+}
+
+namespace {
+
+// The stage bitmap as worked out here from the throw's formulas: W x H indices filled with
+// the key, each sprite a cell less its first column and row, copied where it is not the key.
+class ExpectedStage {
+public:
+    using Sheet = std::function<int(int, int)>;
+    ExpectedStage(Sheet sheet, int nKey)
+        : m_sheet(std::move(sheet)), m_key(nKey),
+          m_pixels((size_t)kStageFrame.width() * kStageFrame.height(), nKey) {}
+
+    void Put(int c, int r, int n, int x, int y) {
+        for (int j = 1; j < c; ++j)
+            for (int i = 1; i < c; ++i) {
+                const int index = m_sheet(n * c + i, r * c + j);
+                const int tx = x + i - 1, ty = y + j - 1;
+                if (index != m_key && tx >= 0 && ty >= 0 && tx < kStageFrame.width() &&
+                    ty < kStageFrame.height())
+                    m_pixels[(size_t)ty * kStageFrame.width() + tx] = index;
+            }
+    }
+
+    // The first stage pixel inside the frame's edge that the shot shows otherwise, or none.
+    std::string FirstDifference(const QImage& shot) const {
+        const QRect inside = StageInside();
+        for (int y = inside.top(); y <= inside.bottom(); ++y)
+            for (int x = inside.left(); x <= inside.right(); ++x) {
+                const int index = m_pixels[(size_t)y * kStageFrame.width() + x];
+                if (StagePixel(shot, x, y) != IndexColour(index))
+                    return "(" + std::to_string(x) + ", " + std::to_string(y) + ") shows index " +
+                           std::to_string(IndexOf(StagePixel(shot, x, y))) + ", not " +
+                           std::to_string(index);
+            }
+        return {};
+    }
+
+private:
+    Sheet m_sheet;
+    int m_key;
+    std::vector<int> m_pixels;
+};
+
+// Where a throw puts the sprite's left edge, in stage bitmap coordinates, e ms into it.
+int ThrowLeft(DWORD e, DWORD d) {
+    const int travel = 478 * 80 / 100;
+    return 489 - travel / 10 - (int)((DWORD)travel * e / d) - 24;
+}
+
+} // namespace
+
+TEST_F(ViewerPaint, FastEffectsThrowShowsTheFiftySparklesOfTheFormulaAndEndsAtFourSeconds) {
+    const auto sheet = [](int x, int y) {
+        return x % 16 == 0 || y % 16 == 0 ? 0 : SpriteIndex(y / 16, x / 16);
+    };
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_EFFECTS_MODE);
+        viewer.Click(IDC_FAST_THROW);
+        viewer.Click(IDOK);
+        for (DWORD e : {2500u, 3999u}) {
+            viewer.TickAt(kStart + e);
+            const int a0 = (viewer.dlg.m_nTicks / 2) % 16;
+            const int x = ThrowLeft(e, 4000), y = 167 / 2 - 24;
+            const double a = (double)(kStart + e) * 0.000125, b = a * 13;
+            ExpectedStage expected(sheet, 0);
+            for (int i = 0; i < 50; ++i) {
+                const int k = (i + 11) % 20;
+                const int px = x + (int)std::trunc(std::cos(i * 0.5 + k * a) * 50);
+                const int py = y + (int)std::trunc(std::sin(i * 0.5 + b) * 50);
+                expected.Put(16, 0, (a0 + i) % 16, px, py);
+            }
+            EXPECT_EQ(expected.FirstDifference(viewer.Shot()), "") << "e = " << e;
+        }
+        const QImage last = StageOf(viewer.Shot());
+        viewer.TickAt(kStart + 4000);
+        EXPECT_EQ(StageOf(viewer.Shot()), last);
+        viewer.Tick();
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), kRestingSparkle);
+    });
+}
+
+// Key index 200 (not 0) and key-coloured holes in every sprite: on row 7, with "Loop frames"
+// and "Smear", each flying sprite shows the earlier ones through its holes.
+TEST_F(ViewerPaint, KeyedHolesShowTheTrailOfARowSevenThrow) {
+    constexpr int kKey = 200;
+    const auto sheet = [](int x, int y) {
+        const bool hole = ((x % 48) * 3 + (y % 48) * 5) % 7 == 0;
+        return x % 48 == 0 || y % 48 == 0 || hole ? kKey : SpriteIndex(y / 48, x / 48);
+    };
+    const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+        384, 480, [&](int x, int y) { return (uint8_t)sheet(x, y); }, TableOf(IndexColour));
+    ASSERT_TRUE(fixtures::WriteFileBytes(Art("attack00.bmp").c_str(), bmp));
+
+    Run([&](PaintedViewer& viewer) {
+        QWidget* row = AfxWidgetFromHandle(viewer.dlg.GetDlgItem(IDC_ROW)->GetSafeHwnd());
+        QTest::mouseClick(row, Qt::LeftButton);
+        QTest::keyClicks(row, "7");
+        viewer.Tick();
+        ASSERT_EQ(viewer.dlg.m_nRow, 7);
+        ExpectedStage expected(sheet, kKey);
+        expected.Put(48, 7, 0, 215, 59); // resting on the picked frame 0 before the throw
+        viewer.Click(IDC_SMEAR);
+        viewer.Click(IDOK);
+        int a = 0;
+        for (DWORD e : {500u, 1200u}) {
+            viewer.TickAt(kStart + e);
+            a = 8 - (viewer.dlg.m_nTicks / 2) % 8 - 1;
+            expected.Put(48, 7, a, ThrowLeft(e, 2000), 59);
+        }
+        const QImage shot = viewer.Shot();
+        EXPECT_EQ(expected.FirstDifference(shot), "");
+        // The close-up: frame a of row 7 at 1:1, one pixel in from its rectangle's corner.
+        for (int j = 0; j < 47; ++j)
+            for (int i = 0; i < 47; ++i)
+                ASSERT_EQ(shot.pixelColor(24 + i, 142 + j),
+                          IndexColour(sheet(a * 48 + 1 + i, 7 * 48 + 1 + j)))
+                    << i << "," << j;
+    });
+}
+
+namespace {
+
+// During a throw each run of the viewer's paint handler reads the clock once.
+int s_nClockReads = 0;
+DWORD CountingClock() {
+    ++s_nClockReads;
+    return TestTime();
+}
+
+} // namespace
+
+TEST_F(ViewerPaint, ControlsRepaintOnTheirOwnAndOnlyInvalidatedAreasArePainted) {
+    Run([&](PaintedViewer& viewer) {
+        viewer.Click(IDC_LOOP_FRAMES);
+        viewer.Click(IDOK);
+        viewer.TickAt(kStart + 1000);
+        ASSERT_EQ(StageSpriteBounds(viewer.Shot()), Flying(236));
+        const QImage stage = StageOf(viewer.Shot());
+
+        AfxSetTickCountSource(CountingClock);
+        s_nClockReads = 0;
+        SetTestTime(kStart + 1500);
+        QWidget* prev = Item(viewer.dlg, IDC_PREV_ROW);
+        QWidget* folder = Item(viewer.dlg, IDC_FOLDER);
+        QTest::mouseMove(prev);
+        QTest::mouseMove(Item(viewer.dlg, IDC_NEXT_ROW));
+        QTest::mousePress(prev, Qt::LeftButton);
+        QTest::mouseRelease(prev, Qt::LeftButton, {}, QPoint(-20, -20)); // let go outside
+        viewer.Click(IDC_SMEAR);
+        viewer.Click(IDC_SMEAR);
+        QTest::mouseClick(folder, Qt::LeftButton);
+        QTest::keyClicks(folder, "x");
+        QTest::keyClick(folder, Qt::Key_Backspace);
+        QTest::qWait(2 * QApplication::cursorFlashTime()); // the caret blinks
+        EXPECT_EQ(s_nClockReads, 0);
+        EXPECT_EQ(viewer.dlg.m_nRow, 0);
+        EXPECT_EQ(StageOf(viewer.Shot()), stage);
+
+        // The left part of the stage, invalidated: one paint, which changes only that part.
+        const RECT left{11, 215, 211, 382};
+        viewer.dlg.InvalidateRect(&left, FALSE);
+        EXPECT_TRUE(QTest::qWaitFor([] { return s_nClockReads > 0; }, 5000));
+        QTest::qWait(100);
+        EXPECT_EQ(s_nClockReads, 1);
+        EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(141) | Flying(236));
     });
 }
 

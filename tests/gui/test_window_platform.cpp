@@ -17,8 +17,6 @@
 #include <QTest>
 
 #include "about_dlg.h"
-#include "dialog_widget.h"
-#include "gdi_internal.h"
 #include "resources.h"
 
 namespace {
@@ -86,9 +84,8 @@ protected:
         PAINTSTRUCT ps;
         BeginPaint(m_hWnd, &ps);
         if (m_bPaintRed) {
-            auto* dc = gdi::AsDC(ps.hdc);
-            if (dc && dc->painter)
-                dc->painter->fillRect(QRect(0, 0, 609, 393), Qt::red);
+            if (QPainter* painter = GetDCPainter(ps.hdc))
+                painter->fillRect(QRect(0, 0, 609, 393), Qt::red);
             m_bPaintRed = false;
         }
         EndPaint(m_hWnd, &ps);
@@ -101,6 +98,15 @@ ON_WM_TIMER()
 ON_WM_LBUTTONDOWN()
 ON_WM_PAINT()
 END_MESSAGE_MAP()
+
+// The picture of the application icon's image of that size, straight from the resource.
+const char* const* IconImageOfSize(int nSize) {
+    const IconGroup* group = ResFindIconGroup(IDR_MAINFRAME);
+    for (int i = 0; group && i < group->nImages; ++i)
+        if (group->pImages[i].nSize == nSize)
+            return group->pImages[i].xpm;
+    return nullptr;
+}
 
 QColor PixelOnScreen(QWidget& window, QPoint at) {
     QImage shot = window.screen()->grabWindow(window.winId()).toImage();
@@ -120,17 +126,23 @@ TEST_F(GuiTest, ControlsLandOnTheirTemplateRectanglesAndTheirTextsFit) {
                       {IDC_STAGE_FRAME, {11, 215, 489, 382}}};
         for (const auto& frame : frames) {
             RECT rc = ClientRectOf(dlg, frame.nID);
-            EXPECT_TRUE(EqualRect(&rc, &frame.rc)) << frame.nID << ": " << rc.left << "," << rc.top
-                                                   << "," << rc.right << "," << rc.bottom;
+            EXPECT_TRUE(rc.left == frame.rc.left && rc.top == frame.rc.top &&
+                        rc.right == frame.rc.right && rc.bottom == frame.rc.bottom)
+                << frame.nID << ": " << rc.left << "," << rc.top << "," << rc.right << ","
+                << rc.bottom;
         }
 
         const DialogTemplate* tmpl = ResFindDialog(IDD_VIEWER);
         ASSERT_NE(tmpl, nullptr);
-        auto* dialog = ui::AsDialog(dlg.GetSafeHwnd());
-        ASSERT_EQ((int)dialog->Controls().size(), tmpl->nItems);
+        // Children are listed bottom to top, and the template's first control lies on top.
+        std::vector<QWidget*> controls;
+        for (QWidget* child : window.findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+            if (!child->isWindow())
+                controls.insert(controls.begin(), child);
+        ASSERT_EQ((int)controls.size(), tmpl->nItems);
         for (int i = 0; i < tmpl->nItems; ++i) {
             const DialogItemTemplate& item = tmpl->pItems[i];
-            QWidget* control = dialog->Controls()[i];
+            QWidget* control = controls[i];
             RECT expected = {item.x, item.y, item.x + item.cx, item.y + item.cy};
             dlg.MapDialogRect(&expected);
             EXPECT_EQ(control->geometry(), QRect(QPoint(expected.left, expected.top),
@@ -148,16 +160,59 @@ TEST_F(GuiTest, ControlsLandOnTheirTemplateRectanglesAndTheirTextsFit) {
     });
 }
 
+TEST_F(GuiTest, TheGroupBoxTopLineRunsThroughTheMiddleOfItsCaption) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        auto* group = window.findChild<QGroupBox*>(QString(), Qt::FindDirectChildrenOnly);
+        ASSERT_NE(group, nullptr);
+        RECT frame = {7, 7, 7 + 392, 7 + 61};
+        dlg.MapDialogRect(&frame);
+        EXPECT_EQ(group->geometry(),
+                  QRect(QPoint(frame.left, frame.top), QPoint(frame.right - 1, frame.bottom - 1)));
+        const QImage shot = window.screen()->grabWindow(window.winId()).toImage();
+        const QRgb line = group->palette().color(QPalette::Dark).rgb();
+        const QRgb background = window.palette().color(QPalette::Window).rgb();
+        const QFontMetrics metrics(group->font());
+        const QRect box = group->geometry();
+        const int lineY = box.top() + metrics.height() / 2 - 1;
+        const int textLeft = box.left() + 7;
+        const int textRight = textLeft + metrics.horizontalAdvance("View Mode: ");
+        // The line on either side of the caption; the caption's strip interrupts it.
+        for (int x = box.left(); x < textLeft - 1; ++x)
+            EXPECT_EQ(shot.pixel(x, lineY), line) << x;
+        for (int x = textRight + 1; x < box.right() - 1; ++x)
+            ASSERT_EQ(shot.pixel(x, lineY), line) << x;
+        EXPECT_EQ(shot.pixel(textLeft - 1, lineY), background);
+        EXPECT_EQ(shot.pixel(textRight, lineY), background);
+        // The caption's ink lies above the line and below it.
+        int above = 0, below = 0;
+        for (int y = box.top(); y < box.top() + metrics.height(); ++y)
+            for (int x = textLeft; x < textRight; ++x)
+                if (shot.pixel(x, y) != background && y != lineY)
+                    ++(y < lineY ? above : below);
+        EXPECT_GT(above, 5);
+        EXPECT_GT(below, 5);
+    });
+}
+
 TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
     CViewerApp app;
     CAboutDlg about;
     Later([&] {
-        QWidget* window = ui::WidgetFromHandle(about.GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(about.GetSafeHwnd());
         ASSERT_NE(window, nullptr);
         EXPECT_EQ(window->size(), QSize(326, 89));
         for (QLabel* label : window->findChildren<QLabel*>()) {
             if (label->text().isEmpty()) {
                 EXPECT_EQ(label->pixmap().size(), QSize(32, 32));
+                // At pixel ratio 2 each pixel of the 32-pixel picture becomes a 2 x 2 block.
+                QImage shown(64, 64, QImage::Format_ARGB32);
+                shown.setDevicePixelRatio(2);
+                shown.fill(Qt::transparent);
+                label->render(&shown, QPoint(), QRegion(), {});
+                const QImage icon = QPixmap(IconImageOfSize(32)).toImage();
+                for (int y = 0; y < 64; ++y)
+                    for (int x = 0; x < 64; ++x)
+                        ASSERT_EQ(shown.pixel(x, y), icon.pixel(x / 2, y / 2)) << x << "," << y;
                 continue;
             }
             EXPECT_LE(QFontMetrics(label->font()).horizontalAdvance(label->text()),
@@ -174,7 +229,7 @@ TEST_F(GuiTest, InvalidatingWithoutErasingKeepsThePicture) {
     CViewerApp app;
     ProbeDialog probe;
     Later([&] {
-        QWidget* window = ui::WidgetFromHandle(probe.GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         probe.PaintOnce();
         QTest::qWait(50);
@@ -197,7 +252,7 @@ TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
     CViewerApp app;
     ProbeDialog probe;
     Later([&] {
-        QWidget* window = ui::WidgetFromHandle(probe.GetSafeHwnd());
+        QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
         ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
         probe.SetTimer(7, 10, nullptr);
         EXPECT_TRUE(QTest::qWaitFor([&] { return probe.m_nTimerTicks >= 3; }, 2000));
@@ -229,7 +284,7 @@ TEST(Resources, StringsIconAndVersionBlock) {
 
     HICON hIcon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(IDR_MAINFRAME));
     ASSERT_NE(hIcon, nullptr);
-    QIcon icon = ui::IconFromHandle(hIcon);
+    QIcon icon = AfxIconFromHandle(hIcon);
     QList<QSize> sizes = icon.availableSizes();
     EXPECT_TRUE(sizes.contains(QSize(32, 32)));
     EXPECT_TRUE(sizes.contains(QSize(16, 16)));

@@ -4,7 +4,7 @@
 
 #include "dc.h"
 #include "dib.h"
-#include "gdi_internal.h"
+#include "system_palette.h"
 
 #include <gtest/gtest.h>
 
@@ -50,7 +50,7 @@ inline QRgb RgbOf(const RGBQUAD& q) {
 }
 
 inline QRgb SystemRgb(int index) {
-    const PALETTEENTRY& e = gdi::SystemPaletteEntries()[index];
+    const PALETTEENTRY& e = fixtures::SystemPalette().data()[index];
     return qRgb(e.peRed, e.peGreen, e.peBlue);
 }
 

@@ -1,11 +1,13 @@
-// Helpers for the reading tests: pictures, an in-memory JPEG encoder, a BMP builder and
-// files that fail on purpose.
+// Helpers for the reading tests: pictures, a BMP builder, files that fail on purpose and a
+// reference decoder.
 #pragma once
 
 #include "afx.h"
 #include "dib.h"
 #include "gdi.h"
-#include "gdi_internal.h"
+#include "jpeg_writer.h"
+#include "mem_file.h"
+#include "system_palette.h"
 
 #include <csetjmp>
 #include <cstdio>
@@ -32,45 +34,8 @@ inline std::vector<BYTE> SpritePicture(int w, int h) {
     return rgb;
 }
 
-struct JpegOptions {
-    int quality = 90;
-    bool progressive = false;
-    int restartRows = 0;
-    bool fullChroma = false; // colour samples at full size (4:4:4) instead of halved
-};
-
-// Encodes interleaved samples (1, 3 or 4 components) with the system's libjpeg.
-inline std::vector<BYTE> EncodeJpeg(const std::vector<BYTE>& samples, int w, int h, int components,
-                                    JpegOptions opt = {}) {
-    jpeg_compress_struct cinfo;
-    jpeg_error_mgr err;
-    cinfo.err = jpeg_std_error(&err);
-    jpeg_create_compress(&cinfo);
-    unsigned char* out = nullptr;
-    unsigned long outSize = 0;
-    jpeg_mem_dest(&cinfo, &out, &outSize);
-    cinfo.image_width = (JDIMENSION)w;
-    cinfo.image_height = (JDIMENSION)h;
-    cinfo.input_components = components;
-    cinfo.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 3 ? JCS_RGB : JCS_CMYK;
-    jpeg_set_defaults(&cinfo);
-    jpeg_set_quality(&cinfo, opt.quality, TRUE);
-    if (opt.fullChroma)
-        cinfo.comp_info[0].h_samp_factor = cinfo.comp_info[0].v_samp_factor = 1;
-    if (opt.progressive)
-        jpeg_simple_progression(&cinfo);
-    cinfo.restart_in_rows = opt.restartRows;
-    jpeg_start_compress(&cinfo, TRUE);
-    while (cinfo.next_scanline < cinfo.image_height) {
-        JSAMPROW row = const_cast<JSAMPLE*>(&samples[(size_t)cinfo.next_scanline * w * components]);
-        jpeg_write_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_compress(&cinfo);
-    std::vector<BYTE> bytes(out, out + outSize);
-    jpeg_destroy_compress(&cinfo);
-    free(out);
-    return bytes;
-}
+using fixtures::EncodeJpeg;
+using fixtures::JpegOptions;
 
 // Builds a BMP file field by field; defaults give a valid 8-bit bottom-up file.
 struct BmpBuilder {
@@ -157,7 +122,7 @@ inline std::vector<BYTE> ReferenceDecode(const std::vector<BYTE>& jpeg, int* pWi
     JSAMPLE map[3][236];
     JSAMPROW mapRows[3] = {map[0], map[1], map[2]};
     for (int i = 0; i < 236; ++i) {
-        const PALETTEENTRY& e = gdi::SystemPaletteEntries()[i + 10];
+        const PALETTEENTRY& e = fixtures::SystemPalette().data()[i + 10];
         map[0][i] = e.peRed;
         map[1][i] = e.peGreen;
         map[2][i] = e.peBlue;

@@ -1,6 +1,5 @@
 #include "attack_art.h"
 #include "effects_art.h"
-#include "gdi_internal.h"
 #include "image_writers.h"
 #include "palette.h"
 #include "sheets.h"
@@ -61,18 +60,6 @@ std::string Where(const SheetRef& s, int r, int n) {
 }
 
 } // namespace
-
-// The stage shows sheet indices through the display's palette, so the sheets' colours must
-// be the display's own for every index a sprite uses.
-TEST(Artgen, PaletteIsTheDisplayPalette) {
-    const PALETTEENTRY* display = gdi::SystemPaletteEntries();
-    for (int i = 0; i < 256; ++i) {
-        Rgb c = SheetPalette()[i];
-        EXPECT_EQ(c.r, display[i].peRed) << i;
-        EXPECT_EQ(c.g, display[i].peGreen) << i;
-        EXPECT_EQ(c.b, display[i].peBlue) << i;
-    }
-}
 
 TEST(Artgen, SheetsHaveTheirSizeKeyAndUnbrokenGrid) {
     for (const SheetRef& s : AllSheets()) {

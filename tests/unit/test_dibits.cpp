@@ -1,5 +1,5 @@
 #include "dibits.h"
-#include "gdi_internal.h"
+#include "system_palette.h"
 
 #include <gtest/gtest.h>
 
@@ -27,7 +27,7 @@ std::vector<RGBQUAD> GreyRamp() {
 
 std::vector<RGBQUAD> SystemTable() {
     std::vector<RGBQUAD> t(256);
-    const PALETTEENTRY* sys = gdi::SystemPaletteEntries();
+    const PALETTEENTRY* sys = fixtures::SystemPalette().data();
     for (int i = 0; i < 256; ++i)
         t[i] = Rgb(sys[i].peRed, sys[i].peGreen, sys[i].peBlue);
     return t;
@@ -57,7 +57,8 @@ std::vector<RGBQUAD> TableWith(std::initializer_list<RGBQUAD> colors) {
 // The destination: an 8-bit DIB section with a given table, every pixel kUntouched.
 class Section {
 public:
-    Section(int width, int height, const std::vector<RGBQUAD>& table) : width_(width) {
+    Section(int width, int height, const std::vector<RGBQUAD>& table)
+        : width_(width), height_(height), stride_((width + 3) & ~3) {
         struct {
             BITMAPINFOHEADER h;
             RGBQUAD colors[256];
@@ -67,15 +68,16 @@ public:
         void* bits = nullptr;
         handle_ = CreateDIBSection(nullptr, reinterpret_cast<BITMAPINFO*>(&info), DIB_RGB_COLORS,
                                    &bits, nullptr, 0);
-        bmp_ = gdi::AsBitmap(handle_);
-        memset(bits, kUntouched, (size_t)bmp_->stride * height);
+        bits_ = static_cast<BYTE*>(bits);
+        memset(bits_, kUntouched, (size_t)stride_ * height);
     }
     ~Section() { DeleteObject(handle_); }
     Section(const Section&) = delete;
     Section& operator=(const Section&) = delete;
 
     HBITMAP handle() const { return handle_; }
-    BYTE At(int x, int y) const { return *bmp_->Pixel(x, y); }
+    // Rows are bottom-up in memory; y counts from the top.
+    BYTE At(int x, int y) const { return bits_[(size_t)stride_ * (height_ - 1 - y) + x]; }
     std::vector<int> Row(int y) const {
         std::vector<int> row;
         for (int x = 0; x < width_; ++x)
@@ -83,7 +85,7 @@ public:
         return row;
     }
     bool AllUntouched() const {
-        for (int y = 0; y < bmp_->height; ++y)
+        for (int y = 0; y < height_; ++y)
             for (int x = 0; x < width_; ++x)
                 if (At(x, y) != kUntouched)
                     return false;
@@ -91,9 +93,9 @@ public:
     }
 
 private:
-    int width_;
+    int width_, height_, stride_;
     HBITMAP handle_ = nullptr;
-    gdi::Bitmap* bmp_ = nullptr;
+    BYTE* bits_ = nullptr;
 };
 
 // The source block the BMP reader builds: the header and room for 256 entries, the bit-field
@@ -313,7 +315,7 @@ void ExpectNearestEverywhere(const std::vector<RGBQUAD>& table, int w, int h,
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x) {
             const BYTE* p = &bits[(size_t)(h - 1 - y) * stride + 3 * x];
-            ASSERT_EQ(s.At(x, y), gdi::NearestColorIndex(table.data(), 256, p[2], p[1], p[0]))
+            ASSERT_EQ(s.At(x, y), fixtures::NearestIndex(table.data(), 256, p[2], p[1], p[0]))
                 << "colour " << (int)p[2] << "," << (int)p[1] << "," << (int)p[0];
         }
 }
@@ -564,14 +566,14 @@ TEST(SetDIBitsHostile, UnconvertibleLayoutsAndHandlesReturnZero) {
     EXPECT_EQ(SetDIBits(nullptr, s.handle(), 0, 2, bits.data(), good.bmi(), DIB_PAL_COLORS), 0);
     EXPECT_EQ(SetDIBits(nullptr, s.handle(), 0, 2, nullptr, good.bmi(), DIB_RGB_COLORS), 0);
     EXPECT_EQ(SetDIBits(nullptr, s.handle(), 0, 2, bits.data(), nullptr, DIB_RGB_COLORS), 0);
-    HBITMAP notABitmap = reinterpret_cast<HBITMAP>(GetStockObject(DEFAULT_PALETTE));
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP notABitmap = reinterpret_cast<HBITMAP>(GetCurrentObject(dc, OBJ_PAL));
     EXPECT_EQ(SetDIBits(nullptr, notABitmap, 0, 2, bits.data(), good.bmi(), DIB_RGB_COLORS), 0);
     HDC notADc = reinterpret_cast<HDC>(s.handle());
     EXPECT_EQ(SetDIBits(notADc, s.handle(), 0, 2, bits.data(), good.bmi(), DIB_RGB_COLORS), 0);
     EXPECT_TRUE(s.AllUntouched());
 
     // The stock bitmap of a fresh memory context is shared and never written.
-    HDC dc = CreateCompatibleDC(nullptr);
     HGDIOBJ stock = GetCurrentObject(dc, OBJ_BITMAP);
     EXPECT_EQ(SetDIBits(dc, reinterpret_cast<HBITMAP>(stock), 0, 2, bits.data(), good.bmi(),
                         DIB_RGB_COLORS),

@@ -56,7 +56,7 @@ TEST(StretchBlt, DifferentTablesMatchColoursButKeepEqualEntries) {
     src.Create(4, 1, 0, nullptr);
     dst.Create(4, 1, 0, nullptr);
     RGBQUAD table[256];
-    GetDIBColorTable(src.m_hDC, 0, 256, table);
+    memcpy(table, src.m_pBMI->bmiColors, sizeof(table));
     // Entries 5 and 9 both pure red in both tables; the destination also differs at entry 0.
     table[5] = table[9] = RGBQUAD{0, 0, 255, 0};
     SetDIBColorTable(src.m_hDC, 0, 256, table);
@@ -136,13 +136,60 @@ TEST(StretchBlt, OverlappingCopyWithinOneBitmapReadsTheOriginalPixels) {
 TEST(StretchBlt, RefusesWhatItCannotDo) {
     MemoryPair m(4, 4, 4, 4);
     EXPECT_FALSE(StretchBlt(m.dst.m_hDC, 0, 0, 4, 4, m.src.m_hDC, 0, 0, 4, 4, 0x00EE0086));
-    EXPECT_FALSE(StretchBlt(m.dst.m_hDC, 4, 0, -4, 4, m.src.m_hDC, 0, 0, 4, 4, SRCCOPY));
     EXPECT_FALSE(StretchBlt(m.dst.m_hDC, 0, 0, 4, 4, m.src.m_hDC, 0, 0, 4, 0, SRCCOPY));
     HDC display = CreateDC("DISPLAY", "", "", nullptr);
     EXPECT_FALSE(BitBlt(display, 0, 0, 4, 4, m.src.m_hDC, 0, 0, SRCCOPY));
     EXPECT_FALSE(BitBlt(m.dst.m_hDC, 0, 0, 4, 4, display, 0, 0, SRCCOPY));
     DeleteDC(display);
     EXPECT_EQ(ChangedPixels(m.dst, MemoryPair::kGuard), 0);
+}
+
+TEST(StretchBlt, ExtentsOfDifferentSignsMirrorOnThatAxis) {
+    {
+        // A negative width runs leftwards from its start: columns 3, 2, 1, 0.
+        MemoryPair m(4, 3, 6, 3);
+        ASSERT_TRUE(StretchBlt(m.dst.m_hDC, 3, 0, -4, 3, m.src.m_hDC, 0, 0, 4, 3, SRCCOPY));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 6; ++x)
+                EXPECT_EQ(Px(m.dst, x, y), x < 4 ? Px(m.src, 3 - x, y) : MemoryPair::kGuard)
+                    << x << "," << y;
+    }
+    {
+        // Rows 5 up to 0 sample a doubled source from its bottom; the bitmap keeps rows 0..3.
+        MemoryPair m(2, 3, 4, 4);
+        ASSERT_TRUE(StretchBlt(m.dst.m_hDC, 0, 5, 4, -6, m.src.m_hDC, 0, 0, 2, 3, SRCCOPY));
+        const int rows[4] = {2, 2, 1, 1};
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                EXPECT_EQ(Px(m.dst, x, y), Px(m.src, x / 2, rows[y])) << x << "," << y;
+    }
+    {
+        // Both extents negative: no mirror; the run still hangs over the right edge.
+        MemoryPair m(4, 1, 3, 1);
+        ASSERT_TRUE(StretchBlt(m.dst.m_hDC, 3, 0, -4, 1, m.src.m_hDC, 3, 0, -4, 1, SRCCOPY));
+        for (int x = 0; x < 3; ++x)
+            EXPECT_EQ(Px(m.dst, x, 0), Px(m.src, x, 0)) << x;
+    }
+    {
+        // On a painter, a CDIB drawn into a reversed rectangle shows mirrored, clipped left.
+        CDIB src;
+        src.Create(4, 2, 0, nullptr);
+        FillPattern(src);
+        const RGBQUAD* table = src.m_pBMI->bmiColors;
+        QImage image(8, 2, QImage::Format_RGB32);
+        image.fill(qRgb(1, 2, 3));
+        {
+            QPainter painter(&image);
+            CDC dc(&painter);
+            const RECT dest{5, 0, -3, 2}; // columns 5 down to -2, each source column twice
+            src.Draw(&dc, &dest, nullptr);
+        }
+        for (int y = 0; y < 2; ++y)
+            for (int x = 0; x < 8; ++x) {
+                QRgb expected = x <= 5 ? RgbOf(table[Px(src, (5 - x) / 2, y)]) : qRgb(1, 2, 3);
+                EXPECT_EQ(image.pixel(x, y), expected) << x << "," << y;
+            }
+    }
 }
 
 TEST(PainterDC, BlitDrawsTableColoursAndNothingOutsideItsRectangle) {
@@ -160,7 +207,7 @@ TEST(PainterDC, BlitDrawsTableColoursAndNothingOutsideItsRectangle) {
         EXPECT_TRUE(painter.testRenderHint(QPainter::SmoothPixmapTransform));
     }
     RGBQUAD table[256];
-    GetDIBColorTable(src.m_hDC, 0, 256, table);
+    memcpy(table, src.m_pBMI->bmiColors, sizeof(table));
     for (int y = 0; y < 20; ++y)
         for (int x = 0; x < 20; ++x) {
             bool inside = x >= 4 && x < 12 && y >= 3 && y < 11;
@@ -175,7 +222,7 @@ TEST(PainterDC, FollowsTheSamplingRuleAtEveryRatio) {
     src.Create(3, 1, 0, nullptr);
     FillPattern(src);
     RGBQUAD table[256];
-    GetDIBColorTable(src.m_hDC, 0, 256, table);
+    memcpy(table, src.m_pBMI->bmiColors, sizeof(table));
     QImage image(400, 2, QImage::Format_RGB32);
     {
         QPainter painter(&image);
@@ -205,22 +252,21 @@ TEST(PainterDC, ReportsTheSystemPaletteAndIsReleasedWithItsCDC) {
         ASSERT_EQ(GetPaletteEntries((HPALETTE)pal, 10 + 36 * 5, 1, &e), 1u);
         EXPECT_EQ(e.peRed, 255);
         EXPECT_EQ(e.peGreen, 0);
-        EXPECT_EQ(GetObjectType(dc.m_hDC), (DWORD)OBJ_DC);
         EXPECT_EQ(AfxGdiLiveObjectCount(), before + 1);
     }
     EXPECT_EQ(AfxGdiLiveObjectCount(), before);
 }
 
 TEST(DeviceContext, AttributesReturnThePreviousValue) {
-    CDC dc;
-    ASSERT_TRUE(dc.CreateCompatibleDC(nullptr));
-    EXPECT_EQ(dc.SetStretchBltMode(COLORONCOLOR), BLACKONWHITE);
-    EXPECT_EQ(dc.SetStretchBltMode(99), 0);
-    EXPECT_EQ(dc.GetStretchBltMode(), COLORONCOLOR);
-    EXPECT_EQ(dc.SetBkMode(TRANSPARENT), OPAQUE);
-    EXPECT_EQ(dc.SetBkMode(OPAQUE), TRANSPARENT);
-    EXPECT_EQ(dc.SetTextColor(PALETTERGB(1, 2, 3)), 0u);
-    EXPECT_EQ(dc.GetTextColor(), PALETTERGB(1, 2, 3));
+    HDC dc = CreateCompatibleDC(nullptr);
+    EXPECT_EQ(SetStretchBltMode(dc, COLORONCOLOR), BLACKONWHITE);
+    EXPECT_EQ(SetStretchBltMode(dc, 99), 0);
+    EXPECT_EQ(SetStretchBltMode(dc, HALFTONE), COLORONCOLOR);
+    EXPECT_EQ(SetBkMode(dc, TRANSPARENT), OPAQUE);
+    EXPECT_EQ(SetBkMode(dc, OPAQUE), TRANSPARENT);
+    EXPECT_EQ(SetTextColor(dc, PALETTERGB(1, 2, 3)), 0u);
+    EXPECT_EQ(SetTextColor(dc, 0), PALETTERGB(1, 2, 3));
+    DeleteDC(dc);
 }
 
 TEST(DeviceContext, FillSolidRectMatchesTheTableAndStaysInsideTheBitmap) {
@@ -228,11 +274,12 @@ TEST(DeviceContext, FillSolidRectMatchesTheTableAndStaysInsideTheBitmap) {
     dib.Create(5, 3, 0, nullptr);
     BorrowedDC dc(dib);
     // The nearest system colour is pure red, first found in the colour cube at 190.
-    dc.FillSolidRect(3, -10, 100, 11, RGB(250, 0, 0));
+    const RECT overTheTop{3, -10, 103, 1};
+    dc.FillSolidRect(&overTheTop, RGB(250, 0, 0));
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 5; ++x)
             EXPECT_EQ(Px(dib, x, y), x >= 3 && y == 0 ? 190 : 0) << x << "," << y;
-    EXPECT_EQ(GetBkColor(dc.m_hDC), RGB(250, 0, 0));
+    EXPECT_EQ(SetBkColor(dc.m_hDC, 0), RGB(250, 0, 0)); // left set, as the framework does
     RECT hostile{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
     dc.FillSolidRect(&hostile, RGB(255, 255, 255));
     EXPECT_EQ(Px(dib, 0, 2), 225); // white, first in the cube

@@ -34,7 +34,7 @@ TEST(Draw, FourTimesLargerRectangleGivesFourByFourBlocksOfTableColours) {
         QPainter painter(&image);
         CDC dc(&painter);
         sheet.Draw(&dc, &dest, &src);
-        EXPECT_EQ(dc.GetStretchBltMode(), COLORONCOLOR);
+        EXPECT_EQ(SetStretchBltMode(dc.m_hDC, COLORONCOLOR), COLORONCOLOR); // what Draw set
     }
     for (int y = 0; y < 30; ++y)
         for (int x = 0; x < 30; ++x) {
@@ -119,6 +119,20 @@ TEST_F(DrawCompositeTest, KeyShowsTheBackgroundOrTheFill) {
     EXPECT_EQ(At(21, 23), SystemRgb(kSprite));
 }
 
+// The background's own pixels are never keyed: where it holds the key index under the
+// sprite's key pixels, that index is what shows, not the fill.
+TEST_F(DrawCompositeTest, BackgroundPixelsOfTheKeyIndexShowUnderTheSpritesKeyPixels) {
+    for (int y = 0; y < 10; ++y)
+        for (int x = 0; x < 10; ++x)
+            Px(back, x, y) = (BYTE)((x + y) % 2 ? kKey : kBack);
+    Compose(5, 6, nullptr, kKey, &back, 2, 3);
+    for (int y = 0; y < 4; ++y)
+        for (int x = 0; x < 4; ++x) {
+            const int under = (x + 5 - 2 + y + 6 - 3) % 2 ? kKey : kBack;
+            EXPECT_EQ(At(5 + x, 6 + y), SystemRgb(x == 0 ? under : kSprite)) << x << "," << y;
+        }
+}
+
 TEST_F(DrawCompositeTest, BackgroundMissingUnderPartOfTheSpriteLeavesTheFill) {
     // The background's corner lies at (7, 7): the sprite's first key column at x = 5 and its
     // first two rows lie outside it.
@@ -152,25 +166,22 @@ TEST_F(DrawCompositeTest, SubRectangleAndHostilePositionsStayInBounds) {
 }
 
 TEST_F(DrawCompositeTest, BorrowsTheDevicePaletteAndLeavesNothingBehind) {
+    // A memory context holds the twenty static colours, so the composed bitmap's table is
+    // those and black past them: the sprite's index 50 reaches the target as black, where the
+    // system palette would have kept it 50.
     CDIB target;
-    target.Create(8, 8, 0, nullptr);
-    CPalette ramp;
-    MakeRampPalette(ramp, 256);
-    HGDIOBJ previous = SelectPalette(target.m_hDC, ramp, FALSE);
+    target.Create(8, 8, 77, nullptr);
+    const HGDIOBJ devicePalette = GetCurrentObject(target.m_hDC, OBJ_PAL);
+    ASSERT_EQ(GetPaletteEntries(reinterpret_cast<HPALETTE>(devicePalette), 0, 0, nullptr), 20u);
     const DWORD before = AfxGdiLiveObjectCount();
     {
         BorrowedDC dc(target);
         sprite.DrawComposite(&dc, 0, 0, nullptr, kKey, kFill, nullptr, 0, 0);
     }
     EXPECT_EQ(AfxGdiLiveObjectCount(), before);
-    EXPECT_EQ(GetObjectType(ramp.m_hObject), (DWORD)OBJ_PAL);
-    // The composed bitmap's table was the ramp: the sprite's system colour index 50 reached
-    // the target through the ramp's colour 50, matched back to the target's system table.
-    const PALETTEENTRY fifty{50, 205, 150, 0};
-    int expected = gdi::NearestPaletteIndex(gdi::SystemPaletteEntries(), 256, fifty.peRed,
-                                            fifty.peGreen, fifty.peBlue);
-    EXPECT_EQ(Px(target, 1, 1), expected);
-    SelectPalette(target.m_hDC, (HPALETTE)previous, FALSE);
+    EXPECT_EQ(GetCurrentObject(target.m_hDC, OBJ_PAL), devicePalette);
+    EXPECT_EQ(Px(target, 1, 1),
+              fixtures::NearestIndex(fixtures::SystemPalette().data(), 256, 0, 0, 0));
 
     CDIB empty;
     BorrowedDC dc(target);
@@ -211,7 +222,7 @@ TEST(MapToPalette, ShortPaletteMapsIntoItAndRepeatsItsLastColour) {
     ramp16.GetPaletteEntries(0, 16, entries);
     for (size_t i = 0; i < 16; ++i) { // padding bytes included
         const RGBQUAD& c = table[i * 17];
-        int nearest = gdi::NearestPaletteIndex(entries, 16, c.rgbRed, c.rgbGreen, c.rgbBlue);
+        int nearest = fixtures::NearestIndex(entries, 16, c.rgbRed, c.rgbGreen, c.rgbBlue);
         EXPECT_EQ(dib.m_pBits[i], nearest) << i;
         EXPECT_LT(dib.m_pBits[i], 16);
     }

@@ -242,7 +242,7 @@ TEST_F(DrawTextTest, RestoresFontColourAndModeEvenForAnEmptyString) {
     CDIB dib;
     Blank(dib, 40, 20);
     CFont previous;
-    previous.CreatePointFont(80, "Liberation Sans");
+    previous.CreateFont(-11, 0, 0, 0, FW_NORMAL, 0, 0, 0, 0, 0, 0, 0, 0, "Liberation Sans");
     HGDIOBJ original = SelectObject(dib.m_hDC, previous.m_hObject);
     SetTextColor(dib.m_hDC, RGB(1, 2, 3));
     SetBkMode(dib.m_hDC, OPAQUE);
@@ -250,8 +250,9 @@ TEST_F(DrawTextTest, RestoresFontColourAndModeEvenForAnEmptyString) {
     for (const char* text : {"", "Hi"}) {
         dib.DrawText(text, &rc, DT_LEFT, &font, RGB(255, 0, 0));
         EXPECT_EQ(GetCurrentObject(dib.m_hDC, OBJ_FONT), previous.m_hObject);
-        EXPECT_EQ(GetTextColor(dib.m_hDC), RGB(1, 2, 3));
-        EXPECT_EQ(GetBkMode(dib.m_hDC), OPAQUE);
+        // Each setter returns what was set before: the values DrawText found.
+        EXPECT_EQ(SetTextColor(dib.m_hDC, RGB(1, 2, 3)), RGB(1, 2, 3));
+        EXPECT_EQ(SetBkMode(dib.m_hDC, OPAQUE), OPAQUE);
     }
     SelectObject(dib.m_hDC, original);
 }

@@ -101,7 +101,7 @@ TEST(HostileSheets, ScansMayWalkThePictureTwelveTimesAndNoMore) {
 TEST(HostileSheets, HonestSheetsOfFourThousandSquareLoadExactly) {
     // 24 bits, every pixel a colour of the system palette, so each must show that very colour.
     const int n = 4000;
-    const PALETTEENTRY* system = gdi::SystemPaletteEntries();
+    const std::array<PALETTEENTRY, 256>& system = fixtures::SystemPalette();
     auto colourAt = [&](int x, int y) { return system[(x / 7 + (y / 5) * 3) % 256]; };
     std::vector<BYTE> rows((size_t)n * n * 3);
     for (int y = 0; y < n; ++y) { // the file holds the bottom row first

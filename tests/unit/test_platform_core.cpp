@@ -1,4 +1,5 @@
 #include "afx.h"
+#include "mem_file.h"
 
 #include <gtest/gtest.h>
 

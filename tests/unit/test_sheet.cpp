@@ -63,3 +63,24 @@ TEST(SheetAddressing, KeyIsTheTopLeftPixelOfTheBottomUpBitmap) {
     sheet.m_pBits[0] = 5; // bottom-left pixel: not the key
     EXPECT_EQ(SheetKeyIndex(sheet), 99);
 }
+
+TEST(SheetAddressing, ADroppedPathIsASheetOnlyWhenTheViewerCanReadItBackWhole) {
+    auto sheet = SheetFromDroppedPath("/home/me/art/ATTACK19.BMP");
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->folder, "/home/me/art");
+    EXPECT_EQ(sheet->nMode, MODE_ATTACK);
+    EXPECT_EQ(sheet->nFirstRow, 190);
+    sheet = SheetFromDroppedPath("/eFFects00.bmp");
+    ASSERT_TRUE(sheet);
+    EXPECT_EQ(sheet->folder, "/") << "an empty folder would name the wrong place";
+    EXPECT_EQ(sheet->nMode, MODE_EFFECTS);
+    EXPECT_EQ(sheet->nFirstRow, 0);
+
+    const std::string longest = "/" + std::string(kMaxFolderChars - 1, 'f');
+    EXPECT_TRUE(SheetFromDroppedPath(longest + "/attack00.bmp"));
+    EXPECT_FALSE(SheetFromDroppedPath(longest + "f/attack00.bmp")) << "cut by the folder edit";
+    EXPECT_FALSE(SheetFromDroppedPath("/tmp/a\\b/attack00.bmp")) << "read as two folders";
+    EXPECT_FALSE(SheetFromDroppedPath("/art/attack20.bmp")) << "there is no row 200";
+    EXPECT_FALSE(SheetFromDroppedPath("attack00.bmp"));
+    EXPECT_FALSE(SheetFromDroppedPath("/art/attack00.bmp/"));
+}

@@ -1,4 +1,5 @@
 // sheetcheck over folders of sheet files, read through the image library as the viewer does.
+#include "diagnose.h"
 #include "image_writers.h"
 #include "palette.h"
 #include "sheet.h"
@@ -6,6 +7,8 @@
 #include "sheets.h"
 
 #include <gtest/gtest.h>
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -34,7 +37,9 @@ public:
     void Write(const std::string& name, const std::vector<uint8_t>& bytes) const {
         FILE* f = fopen((m_path + "/" + name).c_str(), "wb");
         ASSERT_NE(f, nullptr);
-        ASSERT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        if (!bytes.empty()) { // an empty file is a sheet too
+            EXPECT_EQ(fwrite(bytes.data(), 1, bytes.size(), f), bytes.size());
+        }
         fclose(f);
     }
 
@@ -120,7 +125,12 @@ TEST(SheetCheckFolder, UnreadableFilesAreFoundMissingOnesAreNot) {
     dir.Write("effects05.bmp", cut);
     Result r = Check(dir.Path());
     EXPECT_EQ(r.status, sheetcheck::kFindings);
-    EXPECT_EQ(r.out, "effects04.bmp: does not load\neffects05.bmp: does not load\n");
+    EXPECT_EQ(r.out, "effects04.bmp: does not load: it is neither a BMP nor a JPEG. Fix: convert " +
+                         dir.Path() + "/effects04.bmp BMP3:" + dir.Path() +
+                         "/effects04.bmp (if ImageMagick knows its format), or save it again as "
+                         "BMP\neffects05.bmp: does not load: the file ends after 30 bytes, inside "
+                         "its BMP header: it was cut short while being saved or copied. Fix: save "
+                         "or copy it again\n");
 }
 
 TEST(SheetCheckFolder, SmallPictureIsOneFinding) {
@@ -144,4 +154,166 @@ TEST(SheetCheckFolder, FolderErrorsAreStatusTwo) {
     Result missing = Check(dir.Path() + "/nowhere");
     EXPECT_EQ(missing.status, sheetcheck::kUsageError);
     EXPECT_EQ(missing.out, "");
+}
+
+namespace {
+
+void Put16(std::vector<uint8_t>& b, size_t at, uint16_t v) {
+    b[at] = (uint8_t)v;
+    b[at + 1] = (uint8_t)(v >> 8);
+}
+void Put32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+    Put16(b, at, (uint16_t)v);
+    Put16(b, at + 2, (uint16_t)(v >> 16));
+}
+
+std::vector<uint8_t> Patched(std::vector<uint8_t> b, size_t at, int bytes, uint32_t v) {
+    bytes == 2 ? Put16(b, at, (uint16_t)v) : Put32(b, at, v);
+    return b;
+}
+
+std::vector<uint8_t> Prefix(std::vector<uint8_t> b, size_t n) {
+    b.resize(n);
+    return b;
+}
+
+// The start of a JFIF file whose frame header says width x height, and no more.
+std::vector<uint8_t> JfifHeaderOnly(int width, int height) {
+    std::vector<uint8_t> b = {0xFF, 0xD8, 0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F',  0,
+                              1,    1,    0,    0,    1, 0,  1,   0,   0,   0xFF, 0xC0,
+                              0,    11,   8,    0,    0, 0,  0,   1,   1,   0x11, 0};
+    b[25] = (uint8_t)(height >> 8), b[26] = (uint8_t)height;
+    b[27] = (uint8_t)(width >> 8), b[28] = (uint8_t)width;
+    return b;
+}
+
+// The JPEG with its JFIF segment swapped for the Exif one a camera writes.
+std::vector<uint8_t> ExifOnly(const std::vector<uint8_t>& jfif) {
+    const size_t app0 = 4 + (size_t)(jfif[4] << 8 | jfif[5]);
+    std::vector<uint8_t> b = {0xFF, 0xD8, 0xFF, 0xE1, 0,  16, 'E', 'x', 'i', 'f',
+                              0,    0,    'I',  'I',  42, 0,  8,   0,   0,   0};
+    b.insert(b.end(), jfif.begin() + (long)app0, jfif.end());
+    return b;
+}
+
+} // namespace
+
+// Every cause the header tells is named with its fix, one line per file, and nothing past the
+// header is decoded: the two pictures over the budget are headers only.
+TEST(SheetCheckFolder, EachCauseIsNamedWithItsFix) {
+    TempFolder dir;
+    const std::vector<uint8_t> bmp = SampleBmp(artgen::SheetKind::Attack, 0);
+    ASSERT_TRUE(artgen::IsJpegSheet(artgen::SheetKind::Effects, 2));
+    const std::vector<uint8_t> jpeg = artgen::EncodeSheet(artgen::SheetKind::Effects, 2);
+    ASSERT_EQ(bmp.size(), 54u + 1024u + 384u * 480u);
+    const std::string at = dir.Path() + "/";
+    struct Case {
+        std::string name;
+        std::vector<uint8_t> bytes;
+        std::string cause, fix;
+    };
+    auto Rewrite = [&](const std::string& name) {
+        return "convert " + at + name + " BMP3:" + at + name;
+    };
+    const Case cases[] = {
+        {"attack00.bmp", Patched(bmp, 14, 4, 124),
+         "it has the 124-byte (V5) BMP header that ImageMagick and most editors write; the "
+         "viewer reads only the classic 40-byte header",
+         Rewrite("attack00.bmp") + " (writes the 40-byte header)"},
+        {"attack01.bmp", Patched(bmp, 14, 4, 108), "it has the 108-byte (V4) BMP header",
+         Rewrite("attack01.bmp") + " (writes the 40-byte header)"},
+        {"attack02.bmp", Patched(bmp, 14, 4, 12), "it has the old 12-byte (core) BMP header",
+         Rewrite("attack02.bmp") + " (writes the 40-byte header)"},
+        {"attack03.bmp", Patched(bmp, 22, 4, (uint32_t)-480),
+         "its rows are stored top row first (a top-down BMP)",
+         Rewrite("attack03.bmp") + " (writes the rows bottom-up)"},
+        {"attack04.bmp", Patched(bmp, 30, 4, 5),
+         "it is a BMP with a PNG picture packed inside, which the viewer does not unpack",
+         "tail -c +1079 " + at + "attack04.bmp | convert - BMP3:" + at + "attack04.bmp"},
+        {"attack05.bmp", Patched(bmp, 30, 4, 4), "it is a BMP with a JPEG picture packed inside",
+         "tail -c +1079 " + at + "attack05.bmp | convert - BMP3:" + at + "attack05.bmp"},
+        {"attack06.bmp", Patched(bmp, 28, 2, 7),
+         "its header says 7 bits a pixel, a depth the viewer does not know",
+         "save it again from your editor as an 8-bit BMP"},
+        {"attack07.bmp", Prefix(bmp, 40), "the file ends after 40 bytes, inside its BMP header",
+         "save or copy it again"},
+        {"attack08.bmp", Prefix(bmp, 54 + 600),
+         "the file ends after 654 bytes, inside its colour table", "save or copy it again"},
+        {"attack09.bmp",
+         {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13, 'I', 'H', 'D'},
+         "it is a PNG picture, whatever its name says",
+         Rewrite("attack09.bmp")},
+        {"attack10.bmp",
+         {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0, 0, 0},
+         "it is a GIF picture, whatever its name says",
+         "convert '" + at + "attack10.bmp[0]' BMP3:" + at + "attack10.bmp"},
+        {"attack11.bmp", ExifOnly(jpeg),
+         "it is a JPEG without the JFIF mark the viewer looks for in its first 100 bytes (a "
+         "camera's or phone's Exif JPEG)",
+         "jpegtran -copy none -outfile " + at + "attack11.bmp " + at +
+             "attack11.bmp (adds the mark without re-encoding; drops the camera data)"},
+        // 12000 x 12000 x 8 bits: the bitmap alone would fit, with the file's pixels it does not.
+        {"attack12.bmp",
+         Patched(Patched(Patched(Prefix(bmp, 1078), 18, 4, 12000), 22, 4, 12000), 2, 4,
+                 1078 + 12000u * 12000u),
+         "the picture is 12000 x 12000 pixels and needs 275 MiB to open, more than the 256 MiB "
+         "the viewer allows a picture",
+         "convert " + at + "attack12.bmp -crop 384x480+0+0 +repage BMP3:" + at +
+             "attack12.bmp (keeps the sheet's top-left 384x480)"},
+        {"attack13.bmp", JfifHeaderOnly(20000, 15000),
+         "the picture is 20000 x 15000 pixels and needs 287 MiB to open",
+         "jpegtran -crop 384x480+0+0 -outfile " + at + "attack13.bmp " + at +
+             "attack13.bmp (keeps the sheet's top-left 384x480)"},
+        {"attack14.bmp", {}, "the file is empty (0 bytes)", "save the sheet again"},
+        // A folder, and a pipe that would stall a reader until something writes to it.
+        {"attack16.bmp",
+         {},
+         "it is not a file but a folder, device or pipe",
+         "put the sheet file itself in its place"},
+        {"attack17.bmp",
+         {},
+         "it is not a file but a folder, device or pipe",
+         "put the sheet file itself in its place"},
+        {"effects01.bmp", Prefix(jpeg, 40),
+         "the file ends after 40 bytes, before the JPEG says how big its picture is",
+         "save or copy it again"},
+    };
+    for (const Case& c : cases)
+        if (c.name != "attack16.bmp" && c.name != "attack17.bmp")
+            dir.Write(c.name, c.bytes);
+    fs::create_directory(at + "attack16.bmp");
+    ASSERT_EQ(mkfifo((at + "attack17.bmp").c_str(), 0600), 0);
+    dir.Write("attack15.bmp", SampleBmp(artgen::SheetKind::Attack, 15));
+    dir.Write("effects02.bmp", jpeg);
+
+    Result r = Check(dir.Path());
+    EXPECT_EQ(r.status, sheetcheck::kFindings);
+    std::istringstream lines(r.out);
+    std::string line;
+    for (const Case& c : cases) {
+        ASSERT_TRUE(std::getline(lines, line)) << "no line for " << c.name;
+        SCOPED_TRACE(line);
+        EXPECT_EQ(line.rfind(c.name + ": does not load: ", 0), 0u);
+        EXPECT_NE(line.find(c.cause), std::string::npos);
+        const std::string tail = ". Fix: " + c.fix;
+        EXPECT_TRUE(line.size() >= tail.size() &&
+                    line.compare(line.size() - tail.size(), tail.size(), tail) == 0);
+    }
+    EXPECT_FALSE(std::getline(lines, line)) << "the good sheets have a finding: " << line;
+}
+
+// The budget counts the bitmap and the file's pixels, and a picture that fills it exactly
+// still opens.
+TEST(SheetCheckFolder, DecodingBudgetBoundary) {
+    EXPECT_EQ(sheetcheck::DecodingCost(384, 480, 384 * 480), 2u * 384 * 480);
+    EXPECT_EQ(sheetcheck::DecodingCost(1u << 31, 1u << 31, 1), 1ull << 62 | 1);
+    EXPECT_EQ(sheetcheck::DecodingCost(1ull << 40, 1ull << 40, 0), UINT64_MAX);
+    EXPECT_EQ(sheetcheck::DecodingCost(1ull << 31, 1ull << 31, UINT64_MAX), UINT64_MAX);
+    auto Diagnosis = [](int w, int h) {
+        std::vector<uint8_t> head = JfifHeaderOnly(w, h);
+        return sheetcheck::Diagnose(head, 1 << 20, "a.jpg", 384, 480);
+    };
+    EXPECT_FALSE(Diagnosis(16384, 16384).has_value()); // exactly 256 MiB
+    ASSERT_TRUE(Diagnosis(16384, 16385).has_value());
+    EXPECT_NE(Diagnosis(16384, 16385)->cause.find("16384 x 16385"), std::string::npos);
 }

@@ -1,30 +1,17 @@
 #include "palette.h"
 
+#include "system_palette.h"
+
 namespace artgen {
 
 namespace {
 
-constexpr Rgb kLowSystemColours[10] = {
-    {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-    {128, 0, 128}, {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {166, 202, 240}};
-constexpr Rgb kHighSystemColours[10] = {
-    {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
-    {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
-
+// The display's own palette: the stage shows sheet indices through it.
 Palette BuildPalette() {
     Palette p{};
-    for (int i = 0; i < 10; ++i) {
-        p[i] = kLowSystemColours[i];
-        p[246 + i] = kHighSystemColours[i];
-    }
-    for (int r = 0; r < 6; ++r)
-        for (int g = 0; g < 6; ++g)
-            for (int b = 0; b < 6; ++b)
-                p[Cube(r, g, b)] = Rgb{(uint8_t)(51 * r), (uint8_t)(51 * g), (uint8_t)(51 * b)};
-    for (int k = 0; k < 20; ++k) {
-        // round(255 * (k + 1) / 21) in integers
-        uint8_t level = (uint8_t)((255 * (k + 1) * 2 + 21) / 42);
-        p[Grey(k)] = Rgb{level, level, level};
+    for (int i = 0; i < 256; ++i) {
+        const PALETTEENTRY& e = fixtures::SystemPalette()[i];
+        p[i] = Rgb{e.peRed, e.peGreen, e.peBlue};
     }
     return p;
 }

@@ -1,6 +1,7 @@
 // Runs the viewer on the bundled sample art, offscreen, with a clock of its own, throws a
 // weapon in an arc with "Smear" on and saves the window half-way through the throw.
-#include "ui_internal.h"
+#include "afxqt.h"
+#include "paint_counter.h"
 #include "viewer_app.h"
 #include "viewer_dlg.h"
 
@@ -25,25 +26,9 @@ DWORD ShotClock() {
     return s_dwNow;
 }
 
-// Counts the window's paints, so that a tick can wait for the one it asked for.
-class PaintCounter : public QObject {
-public:
-    int count = 0;
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++count;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 class Shooter {
 public:
-    Shooter(CViewerDlg& dlg, QWidget& window) : m_dlg(dlg), m_window(window) {
-        m_window.installEventFilter(&m_paints);
-    }
-    ~Shooter() { m_window.removeEventFilter(&m_paints); }
+    Shooter(CViewerDlg& dlg, QWidget& window) : m_dlg(dlg), m_window(window), m_paints(window) {}
 
     bool TickAt(DWORD dwElapsed) {
         s_dwNow = kStart + dwElapsed;
@@ -55,7 +40,7 @@ public:
     void Press(int nID) {
         CWnd* item = m_dlg.GetDlgItem(nID);
         if (auto* button =
-                item ? qobject_cast<QAbstractButton*>(ui::WidgetFromHandle(item->GetSafeHwnd()))
+                item ? qobject_cast<QAbstractButton*>(AfxWidgetFromHandle(item->GetSafeHwnd()))
                      : nullptr)
             button->click();
     }
@@ -70,7 +55,7 @@ public:
 private:
     CViewerDlg& m_dlg;
     QWidget& m_window;
-    PaintCounter m_paints;
+    fixtures::PaintCounter m_paints; // so that a tick can wait for the paint it asked for
 };
 
 // Half a throw of 2000 ms, one paint every 100 ms, trail kept from the first paint on.
@@ -106,7 +91,7 @@ int main(int argc, char** argv) {
     bool saved = false;
     QTimer::singleShot(0, &application, [&] {
         auto* dlg = static_cast<CViewerDlg*>(app.m_pMainWnd);
-        QWidget* window = dlg ? ui::WidgetFromHandle(dlg->GetSafeHwnd()) : nullptr;
+        QWidget* window = dlg ? AfxWidgetFromHandle(dlg->GetSafeHwnd()) : nullptr;
         if (window && QTest::qWaitForWindowExposed(window))
             saved = ThrowAndShoot(*dlg, *window, path);
         if (window)

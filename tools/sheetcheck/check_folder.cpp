@@ -1,5 +1,6 @@
 #include "sheetcheck.h"
 
+#include "diagnose.h"
 #include "sheet.h"
 
 #include <filesystem>
@@ -25,6 +26,16 @@ bool LoadLikeTheViewer(CDIB& sheet, const CString& path) {
     }
 }
 
+std::optional<Diagnosis> DiagnoseSheetFile(const CString& path, int mode) {
+    const SheetGeometry g = GetSheetGeometry(mode);
+    const std::string host = std::filesystem::path(AfxResolvePath(path)).lexically_normal();
+    return DiagnoseFile(host, g.framesPerRow * g.cellSize, kRowsPerFile * g.cellSize);
+}
+
+std::string NotLoadedLine(const std::string& fileName, const Diagnosis& why) {
+    return fileName + ": does not load: " + why.cause + ". Fix: " + why.fix;
+}
+
 } // namespace
 
 int CheckFolder(const std::string& folder, std::ostream& out, std::ostream& err) {
@@ -40,9 +51,17 @@ int CheckFolder(const std::string& folder, std::ostream& out, std::ostream& err)
             if (!Exists(path, false))
                 continue;
             ++present;
+            // What the header already tells is said without decoding anything.
+            if (auto why = DiagnoseSheetFile(path, mode)) {
+                out << NotLoadedLine(name.str(), *why) << '\n';
+                ++findings;
+                continue;
+            }
             CDIB sheet;
             if (!LoadLikeTheViewer(sheet, path)) {
-                out << name.str() << ": does not load\n";
+                out << NotLoadedLine(name.str(), {"its picture data is damaged",
+                                                  "save the sheet again from your editor"})
+                    << '\n';
                 ++findings;
                 continue;
             }

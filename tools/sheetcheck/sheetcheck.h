@@ -1,6 +1,6 @@
 // sheetcheck: finds the faults in a folder of sprite sheets that show in the viewer: sheets
-// that do not load or are too small, sprite pixels that fringe the key colour, sprites drawn
-// over the grid lines, and empty cells.
+// that do not load (and why, with the fix) or are too small, sprite pixels that fringe the
+// key colour, sprites drawn over the grid lines, and empty cells.
 #pragma once
 
 #include "dib.h"

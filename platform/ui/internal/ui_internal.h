@@ -7,8 +7,14 @@
 #include <QByteArray>
 #include <QFont>
 #include <QIcon>
+#include <QPixmap>
+#include <QSettings>
 #include <QString>
 
+#include <string>
+#include <vector>
+
+class QMimeData;
 class QWidget;
 
 namespace ui {
@@ -50,11 +56,24 @@ void SetControlText(QWidget* widget, const QString& text);
 QString StripMnemonics(const QString& text);
 
 QIcon IconFromHandle(HICON hIcon);
+// The icon at nSize x nSize logical pixels for a device of that pixel ratio.
+QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr = 1.0);
 
 // The font that a template's controls are shown in.
 QFont ControlFont(const DialogTemplate& dlgTemplate);
 // A template rectangle in dialog units, in pixels.
 QRect DialogRectToPixels(short x, short y, short cx, short cy);
+
+// What an HDROP stands for: the dropped files' local paths, in the framework's text.
+struct DroppedFiles {
+    std::vector<std::string> paths;
+};
+// The local files a drag carries (file URLs only), in the order given.
+DroppedFiles LocalFilesOf(const QMimeData* mime);
+// The settings file's format: "key=value" lines whose value is kept exactly as typed.
+QSettings::Format ProfileFormat();
+// Whether a value fits on one line of that file.
+bool IsProfileText(const QString& text);
 
 // Forgets the objects attached to a widget when it is destroyed.
 void TrackWidget(QWidget* widget);

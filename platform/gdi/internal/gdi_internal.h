@@ -67,8 +67,9 @@ struct DeviceContext : Object {
     QPainter* painter = nullptr; // painter contexts
 };
 
-// Registry of live objects: a handle is valid only while its object is registered.
-void Register(Object* obj);
+// Registry of live objects: a handle is valid only while its object is registered. Register
+// fails only when memory runs out; the object then has no handle and is the caller's to free.
+bool Register(Object* obj) noexcept;
 void Unregister(Object* obj);
 Bitmap* AsBitmap(HGDIOBJ h);
 Palette* AsPalette(HGDIOBJ h);

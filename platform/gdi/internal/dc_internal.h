@@ -11,3 +11,8 @@ namespace gdi {
 void ResolveRgb(const DeviceContext* dc, COLORREF color, BYTE& r, BYTE& g, BYTE& b);
 
 } // namespace gdi
+
+// Index of the bitmap table entry that a COLORREF stands for on a memory context: plain and
+// PALETTERGB colours are matched to the table, PALETTEINDEX colours go through the selected
+// palette first. -1 when the context has no bitmap.
+int MatchColorToBitmap(HDC hdc, COLORREF color);

@@ -5,6 +5,7 @@
 #include "ui_internal.h"
 
 #include <QDialog>
+#include <QImage>
 #include <QRegion>
 
 #include <map>
@@ -34,16 +35,24 @@ public:
 
     bool InPaint() const { return m_inPaint; }
     const QRegion& PaintRegion() const { return m_paintRegion; }
+    // The window's picture, which the paint handler draws into.
+    QImage& Surface() { return m_surface; }
 
     LRESULT DefaultProc(UINT message, WPARAM wParam, LPARAM lParam);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void changeEvent(QEvent* event) override;
+    bool event(QEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
@@ -56,12 +65,21 @@ private:
     bool HandleDialogKey(QKeyEvent* event);
     int EnterCommandId() const;
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
+    // Files dragged over the dialog or any of its controls are the dialog's, when it
+    // accepts them.
+    bool TakesFileDrag(QDropEvent* event) const;
+    bool HandleFileDrag(QEvent* event);
+    bool SurfaceFits() const;
+    void Expose();
+    void PaintInvalid(const QRegion& region);
 
     std::vector<QWidget*> m_controls; // template (tab) order
     std::vector<DWORD> m_styles;
     std::map<int, UINT_PTR> m_timers; // Qt timer id -> the window's timer id
+    QImage m_surface;
     QRegion m_erase;
     QRegion m_keep;
+    QRegion m_exposed;
     QRegion m_paintRegion;
     bool m_inPaint = false;
     QMenu* m_sysMenu = nullptr;

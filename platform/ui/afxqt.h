@@ -1,0 +1,14 @@
+// Where a window meets Qt, for tests and tools that look at what a window shows.
+#pragma once
+
+#include "afxwin.h"
+
+#include <QIcon>
+
+class QWidget;
+
+// The widget behind a window handle, and the handle of a widget.
+QWidget* AfxWidgetFromHandle(HWND hWnd);
+HWND AfxHandleFromWidget(QWidget* widget);
+// The picture behind an icon handle.
+QIcon AfxIconFromHandle(HICON hIcon);

@@ -1,0 +1,113 @@
+// Files dropped from a file manager: Qt's drag and drop events become WM_DROPFILES.
+#include "dialog_widget.h"
+
+#include <QApplication>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QUrl>
+
+#include <climits>
+#include <cstring>
+
+namespace ui {
+
+DroppedFiles LocalFilesOf(const QMimeData* mime) {
+    DroppedFiles files;
+    if (!mime || !mime->hasUrls())
+        return files;
+    for (const QUrl& url : mime->urls())
+        if (url.isLocalFile() && !url.toLocalFile().isEmpty())
+            files.paths.push_back(ToAfx(url.toLocalFile()).toStdString());
+    return files;
+}
+
+namespace {
+
+// Another modal window is open (the About box over the viewer): the windows behind it take
+// no input, dropped files included. Dialogs here are all modal, so any other one that shows
+// is the one on top.
+bool OtherModalWindowShown(const QWidget* self) {
+    for (const QWidget* window : QApplication::topLevelWidgets())
+        if (window != self && window->isVisible() && window->isModal())
+            return true;
+    return false;
+}
+
+} // namespace
+
+bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
+    if (!acceptDrops() || !isEnabled() || OtherModalWindowShown(this))
+        return false;
+    return !LocalFilesOf(event->mimeData()).paths.empty();
+}
+
+bool DialogWidget::HandleFileDrag(QEvent* event) {
+    switch (event->type()) {
+    case QEvent::DragEnter:
+    case QEvent::DragMove: {
+        auto* drag = static_cast<QDragMoveEvent*>(event);
+        if (!TakesFileDrag(drag))
+            return false;
+        drag->acceptProposedAction();
+        return true;
+    }
+    case QEvent::Drop: {
+        auto* drop = static_cast<QDropEvent*>(event);
+        if (!TakesFileDrag(drop))
+            return false;
+        // The drop lives on this stack until the message returns, so a handler that does
+        // not call DragFinish leaks nothing.
+        DroppedFiles files = LocalFilesOf(drop->mimeData());
+        drop->acceptProposedAction();
+        Send(WM_DROPFILES, reinterpret_cast<WPARAM>(&files), 0);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void DialogWidget::dragEnterEvent(QDragEnterEvent* event) {
+    if (!HandleFileDrag(event))
+        QDialog::dragEnterEvent(event);
+}
+
+void DialogWidget::dragMoveEvent(QDragMoveEvent* event) {
+    if (!HandleFileDrag(event))
+        QDialog::dragMoveEvent(event);
+}
+
+void DialogWidget::dropEvent(QDropEvent* event) {
+    if (!HandleFileDrag(event))
+        QDialog::dropEvent(event);
+}
+
+} // namespace ui
+
+using namespace ui;
+
+void CWnd::DragAcceptFiles(BOOL bAccept) {
+    if (QWidget* widget = WidgetFromHandle(m_hWnd))
+        widget->setAcceptDrops(bAccept != FALSE);
+}
+
+void CWnd::OnDropFiles(HDROP hDropInfo) {
+    DragFinish(hDropInfo);
+    Default();
+}
+
+UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch) {
+    const auto* files = reinterpret_cast<const DroppedFiles*>(hDrop);
+    if (!files)
+        return 0;
+    if (iFile == 0xFFFFFFFF)
+        return (UINT)files->paths.size();
+    if (iFile >= files->paths.size())
+        return 0;
+    const std::string& path = files->paths[iFile];
+    if (!lpszFile)
+        return (UINT)path.size();
+    return (UINT)CopyText(FromAfx(path.c_str()), lpszFile, (int)std::min<UINT>(cch, INT_MAX));
+}
+
+void DragFinish(HDROP) {}

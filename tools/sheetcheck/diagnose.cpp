@@ -1,0 +1,399 @@
+#include "diagnose.h"
+
+#include "dib.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+
+namespace sheetcheck {
+
+namespace {
+
+constexpr uint64_t kFileHeaderBytes = 14;
+constexpr uint32_t kInfoHeaderBytes = 40;
+constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5;
+
+std::string Format(const char* format, auto... args) {
+    char text[400];
+    snprintf(text, sizeof text, format, args...);
+    return text;
+}
+
+uint64_t SaturatingMul(uint64_t a, uint64_t b) {
+    uint64_t product;
+    return __builtin_mul_overflow(a, b, &product) ? UINT64_MAX : product;
+}
+
+// The little-endian fields of a byte block, read only where the block holds them.
+class Bytes {
+public:
+    explicit Bytes(const std::vector<uint8_t>& bytes) : m_bytes(bytes) {}
+    size_t Size() const { return m_bytes.size(); }
+    bool Has(size_t offset, size_t count) const {
+        return offset <= m_bytes.size() && count <= m_bytes.size() - offset;
+    }
+    uint8_t U8(size_t at) const { return m_bytes[at]; }
+    uint16_t U16(size_t at) const { return (uint16_t)(m_bytes[at] | m_bytes[at + 1] << 8); }
+    uint16_t U16BigEndian(size_t at) const {
+        return (uint16_t)(m_bytes[at] << 8 | m_bytes[at + 1]);
+    }
+    uint32_t U32(size_t at) const { return (uint32_t)U16(at) | (uint32_t)U16(at + 2) << 16; }
+    int32_t I32(size_t at) const { return (int32_t)U32(at); }
+    bool Matches(size_t at, const char* text, size_t count) const {
+        return Has(at, count) && memcmp(m_bytes.data() + at, text, count) == 0;
+    }
+    bool StartsWith(const char* text, size_t count) const { return Matches(0, text, count); }
+
+private:
+    const std::vector<uint8_t>& m_bytes;
+};
+
+// What a sheet's diagnosis needs besides its bytes.
+struct Subject {
+    uint64_t fileSize;
+    const std::string& name;
+    int sheetWidth, sheetHeight;
+};
+
+// The file as a shell word: bare when it holds only plain characters, quoted otherwise.
+std::string Arg(const Subject& s, const std::string& prefix = "", const std::string& suffix = "") {
+    const std::string word = prefix + s.name + suffix;
+    if (word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"
+                               "0123456789_+-.,/:@%=") == std::string::npos)
+        return word;
+    std::string quoted = "'";
+    for (char c : word)
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return quoted + "'";
+}
+
+Diagnosis CutShort(const Subject& s, const char* where) {
+    return {Format("the file ends after %llu bytes, %s: it was cut short while being saved or "
+                   "copied",
+                   (unsigned long long)s.fileSize, where),
+            "save or copy it again"};
+}
+
+std::string Rewrite40(const Subject& s) {
+    return "convert " + Arg(s) + " " + Arg(s, "BMP3:");
+}
+
+uint64_t MiBRoundedUp(uint64_t bytes) {
+    return bytes / (1 << 20) + (bytes % (1 << 20) != 0);
+}
+
+// The fix crops to the sheet's own size from the top left, which is where the viewer reads.
+std::optional<Diagnosis> OverBudget(const Subject& s, uint64_t width, uint64_t height,
+                                    uint64_t cost, bool jpeg) {
+    if (cost <= kDecodingBudget)
+        return std::nullopt;
+    const std::string size = Format("%dx%d", s.sheetWidth, s.sheetHeight);
+    const std::string keeps = " (keeps the sheet's top-left " + size + ")";
+    return Diagnosis{
+        Format("the picture is %llu x %llu pixels and needs %llu MiB to open, more than the "
+               "%llu MiB the viewer allows a picture",
+               (unsigned long long)width, (unsigned long long)height,
+               (unsigned long long)MiBRoundedUp(cost), (unsigned long long)(kDecodingBudget >> 20)),
+        jpeg ? "jpegtran -crop " + size + "+0+0 -outfile " + Arg(s) + " " + Arg(s) + keeps
+             : "convert " + Arg(s) + " -crop " + size + "+0+0 +repage " + Arg(s, "BMP3:") + keeps};
+}
+
+// ---- BMP --------------------------------------------------------------------------------
+
+std::string HeaderKind(uint32_t size) {
+    switch (size) {
+    case 12:
+        return "the old 12-byte (core) BMP header";
+    case 108:
+        return "the 108-byte (V4) BMP header";
+    case 124:
+        return "the 124-byte (V5) BMP header that ImageMagick and most editors write";
+    default:
+        return Format("an unusual %u-byte BMP header", size);
+    }
+}
+
+bool KnownBitCount(unsigned bits) {
+    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
+
+// Whether the pixel converter takes this pairing of compression and depth.
+// Bottom-up files only: top-down ones are refused before this.
+bool ConvertedPairing(uint32_t compression, unsigned bits) {
+    switch (compression) {
+    case kBiRgb:
+        return KnownBitCount(bits);
+    case kBiRle8:
+        return bits == 8;
+    case kBiRle4:
+        return bits == 4;
+    case kBiBitfields:
+        return bits == 16 || bits == 32;
+    default:
+        return false;
+    }
+}
+
+const char* CompressionName(uint32_t compression) {
+    switch (compression) {
+    case kBiRgb:
+        return "no";
+    case kBiRle8:
+        return "RLE8";
+    case kBiRle4:
+        return "RLE4";
+    default:
+        return "bit-field";
+    }
+}
+
+// The bytes the reader holds for the file's pixels: what the rows need uncompressed, or what
+// the file holds of what its header announces, whichever is more.
+uint64_t BmpPixelBytes(const Bytes& b, uint64_t fileSize) {
+    const uint32_t offBits = b.U32(10), fileSizeField = b.U32(2), sizeImage = b.U32(34);
+    const uint32_t compression = b.U32(30);
+    const uint64_t width = (uint64_t)b.I32(18), height = (uint64_t)b.I32(22);
+    uint64_t announced = (uint32_t)(fileSizeField - offBits);
+    if (sizeImage != 0 && announced >= sizeImage)
+        announced = sizeImage;
+    const uint64_t available = fileSize > offBits ? fileSize - offBits : 0;
+    uint64_t bytes = std::min(announced, available);
+    if (compression == kBiRgb || compression == kBiBitfields) {
+        const uint64_t stride = (SaturatingMul(width, b.U16(28)) + 31) / 32 * 4;
+        bytes = std::max(bytes, SaturatingMul(stride, height));
+    }
+    return bytes;
+}
+
+std::optional<Diagnosis> DiagnoseHeaderKind(const Bytes& b, const Subject& s) {
+    const uint32_t size = b.U32(14);
+    if (size != kInfoHeaderBytes)
+        return Diagnosis{"it has " + HeaderKind(size) +
+                             "; the viewer reads only the classic 40-byte header",
+                         Rewrite40(s) + " (writes the 40-byte header)"};
+    if (b.U16(26) != 1)
+        return Diagnosis{Format("its header says it has %u colour planes; the viewer reads "
+                                "only pictures of 1",
+                                b.U16(26)),
+                         Rewrite40(s)};
+    return std::nullopt;
+}
+
+std::optional<Diagnosis> DiagnoseShape(const Bytes& b, const Subject& s) {
+    const int32_t width = b.I32(18), height = b.I32(22);
+    if (height < 0)
+        return Diagnosis{"its rows are stored top row first (a top-down BMP); the viewer reads "
+                         "only bottom-up BMPs",
+                         Rewrite40(s) + " (writes the rows bottom-up)"};
+    if (width <= 0 || height == 0)
+        return Diagnosis{Format("its header says the picture is %d x %d pixels: it holds no "
+                                "picture",
+                                width, height),
+                         "save the sheet again from your editor"};
+    return std::nullopt;
+}
+
+std::optional<Diagnosis> DiagnoseEncoding(const Bytes& b, const Subject& s) {
+    const uint32_t compression = b.U32(30);
+    const unsigned bits = b.U16(28);
+    if (compression == kBiJpeg || compression == kBiPng) {
+        const char* inner = compression == kBiPng ? "PNG" : "JPEG";
+        return Diagnosis{Format("it is a BMP with a %s picture packed inside, which the viewer "
+                                "does not unpack",
+                                inner),
+                         Format("tail -c +%llu ", (unsigned long long)b.U32(10) + 1) + Arg(s) +
+                             " | convert - " + Arg(s, "BMP3:")};
+    }
+    if (compression > kBiPng)
+        return Diagnosis{Format("it uses BMP compression %u, which the viewer does not convert "
+                                "(it reads uncompressed, RLE and bit-field BMPs)",
+                                compression),
+                         "save it again from your editor as an uncompressed BMP"};
+    if (!KnownBitCount(bits))
+        return Diagnosis{Format("its header says %u bits a pixel, a depth the viewer does not "
+                                "know (it reads 1, 4, 8, 16, 24 and 32)",
+                                bits),
+                         "save it again from your editor as an 8-bit BMP"};
+    if (!ConvertedPairing(compression, bits))
+        return Diagnosis{Format("its header pairs %s compression with %u bits a pixel, which "
+                                "do not go together",
+                                CompressionName(compression), bits),
+                         "save it again from your editor as an 8-bit BMP"};
+    return std::nullopt;
+}
+
+// Bytes the reader takes after the 40-byte header: the colour table, or the bit-field masks
+// and the table behind them, the table capped at 256 entries.
+uint64_t TableBytes(const Bytes& b) {
+    BITMAPINFOHEADER info{};
+    info.biBitCount = b.U16(28);
+    info.biCompression = b.U32(30);
+    info.biClrUsed = b.U32(46);
+    uint64_t n = 4 * (uint64_t)GetNumColors(&info), masks = 0;
+    if (n > 12 && info.biCompression == BI_BITFIELDS) {
+        masks = 12;
+        n -= 12;
+    }
+    return masks + std::min<uint64_t>(n, 256 * 4);
+}
+
+std::optional<Diagnosis> DiagnoseBmp(const Bytes& b, const Subject& s) {
+    // A file cut inside a header of any kind is told as cut: rewriting it cannot help.
+    if (!b.Has(kFileHeaderBytes, 4) ||
+        s.fileSize < kFileHeaderBytes + std::clamp<uint32_t>(b.U32(14), 12, 124))
+        return CutShort(s, "inside its BMP header");
+    if (auto d = DiagnoseHeaderKind(b, s))
+        return d;
+    if (!b.Has(0, kFileHeaderBytes + kInfoHeaderBytes))
+        return CutShort(s, "inside its BMP header");
+    if (auto d = DiagnoseShape(b, s))
+        return d;
+    if (auto d = DiagnoseEncoding(b, s))
+        return d;
+    if (s.fileSize < kFileHeaderBytes + kInfoHeaderBytes + TableBytes(b))
+        return CutShort(s, "inside its colour table");
+    if (b.U32(2) < b.U32(10) && b.U32(34) == 0)
+        return Diagnosis{Format("its header gives a file size (%u bytes) smaller than where the "
+                                "pixels start (%u)",
+                                b.U32(2), b.U32(10)),
+                         Rewrite40(s)};
+    const uint64_t width = (uint64_t)b.I32(18), height = (uint64_t)b.I32(22);
+    return OverBudget(s, width, height, DecodingCost(width, height, BmpPixelBytes(b, s.fileSize)),
+                      false);
+}
+
+// ---- JPEG -------------------------------------------------------------------------------
+
+struct JpegSize {
+    enum { Found, EndsBefore, BeyondHead } state;
+    uint16_t width = 0, height = 0;
+};
+
+bool StartOfFrame(uint8_t marker) {
+    return marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+}
+
+// Walks the segments from the start marker to the first frame header.
+JpegSize FindJpegSize(const Bytes& b, uint64_t fileSize) {
+    const JpegSize unknown{b.Size() >= fileSize ? JpegSize::EndsBefore : JpegSize::BeyondHead};
+    size_t at = 2;
+    while (b.Has(at, 2)) {
+        if (b.U8(at) != 0xFF)
+            return unknown;
+        const uint8_t marker = b.U8(at + 1);
+        if (marker == 0xFF) { // fill byte
+            ++at;
+            continue;
+        }
+        if (marker == 0xD9 || marker == 0xDA)
+            return unknown;
+        if ((marker >= 0xD0 && marker <= 0xD7) || marker == 0x01) {
+            at += 2;
+            continue;
+        }
+        if (!b.Has(at + 2, 2))
+            break;
+        const uint16_t length = b.U16BigEndian(at + 2);
+        if (StartOfFrame(marker)) {
+            if (!b.Has(at + 4, 5))
+                break;
+            return {JpegSize::Found, b.U16BigEndian(at + 7), b.U16BigEndian(at + 5)};
+        }
+        if (length < 2)
+            return unknown;
+        at += 2 + (size_t)length;
+    }
+    return unknown;
+}
+
+bool HasExif(const Bytes& b) {
+    return b.Matches(2, "\xFF\xE1", 2) && b.Matches(6, "Exif", 4);
+}
+
+std::optional<Diagnosis> DiagnoseJpeg(const Bytes& b, const Subject& s) {
+    if (!b.StartsWith("\xFF\xD8", 2))
+        return std::nullopt;
+    const JpegSize size = FindJpegSize(b, s.fileSize);
+    if (size.state == JpegSize::EndsBefore)
+        return CutShort(s, "before the JPEG says how big its picture is");
+    if (size.state == JpegSize::BeyondHead)
+        return std::nullopt;
+    return OverBudget(s, size.width, size.height, DecodingCost(size.width, size.height, 0), true);
+}
+
+std::optional<Diagnosis> DiagnoseNotJfifJpeg(const Bytes& b, const Subject& s) {
+    return Diagnosis{
+        std::string("it is a JPEG without the JFIF mark the viewer looks for in its first 100 "
+                    "bytes") +
+            (HasExif(b) ? " (a camera's or phone's Exif JPEG)" : ""),
+        "jpegtran -copy none -outfile " + Arg(s) + " " + Arg(s) +
+            " (adds the mark without re-encoding; drops the camera data)"};
+}
+
+// ---- Other content ----------------------------------------------------------------------
+
+std::optional<Diagnosis> DiagnoseOther(const Bytes& b, const Subject& s) {
+    if (b.StartsWith("BM", 2))
+        return CutShort(s, "inside its BMP header");
+    if (b.StartsWith("\xFF\xD8\xFF", 3))
+        return DiagnoseNotJfifJpeg(b, s);
+    if (b.StartsWith("\x89PNG\r\n\x1A\n", 8))
+        return Diagnosis{"it is a PNG picture, whatever its name says; the viewer reads BMP and "
+                         "JPEG only",
+                         Rewrite40(s)};
+    if (b.StartsWith("GIF87a", 6) || b.StartsWith("GIF89a", 6))
+        return Diagnosis{"it is a GIF picture, whatever its name says; the viewer reads BMP and "
+                         "JPEG only",
+                         "convert " + Arg(s, "", "[0]") + " " + Arg(s, "BMP3:")};
+    return Diagnosis{"it is neither a BMP nor a JPEG",
+                     Rewrite40(s) + " (if ImageMagick knows its format), or save it again as BMP"};
+}
+
+} // namespace
+
+uint64_t DecodingCost(uint64_t width, uint64_t height, uint64_t filePixelBytes) {
+    const uint64_t bitmap = SaturatingMul(width, height);
+    return bitmap > UINT64_MAX - filePixelBytes ? UINT64_MAX : bitmap + filePixelBytes;
+}
+
+std::optional<Diagnosis> Diagnose(const std::vector<uint8_t>& head, uint64_t fileSize,
+                                  const std::string& filePath, int sheetWidth, int sheetHeight) {
+    const Subject s{fileSize, filePath, sheetWidth, sheetHeight};
+    if (fileSize == 0)
+        return Diagnosis{"the file is empty (0 bytes), as a save that did not finish leaves it",
+                         "save the sheet again"};
+    const Bytes b(head);
+    const size_t sniffed = std::min<size_t>(head.size(), 100);
+    switch (DetectImageFormat(head.data(), (DWORD)sniffed)) {
+    case IMAGE_FORMAT_BMP:
+        return DiagnoseBmp(b, s);
+    case IMAGE_FORMAT_JPEG:
+        return DiagnoseJpeg(b, s);
+    default:
+        return DiagnoseOther(b, s);
+    }
+}
+
+std::optional<Diagnosis> DiagnoseFile(const std::string& hostPath, int sheetWidth,
+                                      int sheetHeight) {
+    // Opening a pipe would wait for a writer, and a folder has no bytes to tell anything by.
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(hostPath, ec))
+        return Diagnosis{"it is not a file but a folder, device or pipe",
+                         "put the sheet file itself in its place"};
+    std::ifstream in(hostPath, std::ios::binary);
+    in.seekg(0, std::ios::end);
+    const std::streamoff size = in.tellg();
+    in.seekg(0);
+    if (!in || size < 0)
+        return Diagnosis{"the file cannot be read", "check that it is a file you may read"};
+    std::vector<uint8_t> head((size_t)std::min<std::streamoff>(size, kHeadBytes));
+    in.read(reinterpret_cast<char*>(head.data()), (std::streamsize)head.size());
+    head.resize((size_t)in.gcount());
+    return Diagnose(head, (uint64_t)size, hostPath, sheetWidth, sheetHeight);
+}
+
+} // namespace sheetcheck

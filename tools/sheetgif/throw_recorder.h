@@ -1,0 +1,49 @@
+// Runs the real viewer dialog offscreen on the tool's own clock and records one whole throw,
+// frame by frame, from the stage bitmap the dialog composes.
+#pragma once
+
+#include "gif_encode.h"
+
+#include "wintypes.h"
+
+#include <string>
+#include <vector>
+
+class CViewerDlg;
+class QWidget;
+
+namespace sheetgif {
+
+struct ThrowSettings {
+    std::string folder; // as typed into the folder edit
+    int nRow = 0;       // 0..199
+    bool bEffects = false;
+    bool bArc = false;
+    bool bFast = false;
+    bool bSmear = false;
+    bool bFpsX2 = false;
+    bool bLoopFrames = true;
+};
+
+enum class RecordResult { Recorded, SheetUnreadable, Failed };
+
+struct ThrowRecording {
+    int width = 0; // every frame's, the stage's size
+    int height = 0;
+    std::vector<GifFrame> frames;
+};
+
+// Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
+// File Now") and records the throw. The dialog must be shown and the tool's
+// clock in place; the dialog's own timer is stopped, so that only the recorder ticks.
+RecordResult RecordThrow(CViewerDlg& dlg, QWidget& window, const ThrowSettings& settings,
+                         ThrowRecording& recording);
+
+// The tool's clock: install it with AfxSetTickCountSource before the viewer starts.
+DWORD ToolTickCount();
+
+// The stage bitmap as a GIF frame: its indices top row first and its colour table. False
+// when the dialog holds no stage.
+bool CaptureStage(const CViewerDlg& dlg, GifFrame& frame, int& width, int& height);
+
+} // namespace sheetgif
