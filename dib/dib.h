@@ -80,6 +80,12 @@ private:
     CDIB& operator=(const CDIB&) = delete;
 };
 
+// Memory one read of a picture may take in all: the 8-bit bitmap, the BMP reader's pixel
+// buffer and the JPEG library's working memory. A sheet needs well under a megabyte and this
+// still holds more than 16 000 x 16 000 pixels at 8 bits, yet it keeps the few bytes of a
+// hostile header from making the viewer allocate gigabytes (and fill them) at every reload.
+constexpr unsigned long long kDecodeBudgetBytes = 256ull << 20;
+
 // Size of the header-and-table block behind m_pBMI: the header and exactly 256 entries.
 constexpr size_t kDibInfoBytes = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
 

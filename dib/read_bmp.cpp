@@ -14,8 +14,6 @@ static_assert(std::endian::native == std::endian::little,
 namespace {
 
 constexpr WORD kBmpSignature = 0x4D42; // "BM"
-// The pixel buffer's size travels in the 32-bit biSizeImage of the source block.
-constexpr unsigned long long kMaxPixelBuffer = 0xFFFFFFFFull;
 
 struct FreeDeleter {
     void operator()(void* p) const { free(p); }
@@ -57,19 +55,54 @@ DWORD AnnouncedPixelBytes(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi
     return count;
 }
 
-// Bytes that the rows of an uncompressed layout take, 0 for run-length layouts, or more than
-// kMaxPixelBuffer when the product does not fit.
-unsigned long long UncompressedRowBytes(const BITMAPINFOHEADER& bi) {
-    if (bi.biCompression != BI_RGB && bi.biCompression != BI_BITFIELDS)
-        return 0;
-    if (bi.biWidth <= 0 || bi.biHeight <= 0)
-        return 0;
-    unsigned long long bits = (unsigned long long)bi.biWidth * bi.biBitCount;
-    unsigned long long stride = (bits + 31) / 32 * 4;
-    unsigned long long total = 0;
-    if (__builtin_mul_overflow(stride, (unsigned long long)bi.biHeight, &total))
-        return kMaxPixelBuffer + 1;
-    return total;
+bool IsRunLength(const BITMAPINFOHEADER& bi) {
+    return bi.biCompression == BI_RLE8 || bi.biCompression == BI_RLE4;
+}
+
+// The layouts SetDIBits converts; anything else would fail only after the bitmap was made.
+bool IsConvertibleLayout(const BITMAPINFOHEADER& bi) {
+    switch (bi.biCompression) {
+    case BI_RGB:
+        return bi.biBitCount == 1 || bi.biBitCount == 4 || bi.biBitCount == 8 ||
+               bi.biBitCount == 16 || bi.biBitCount == 24 || bi.biBitCount == 32;
+    case BI_RLE8:
+        return bi.biBitCount == 8;
+    case BI_RLE4:
+        return bi.biBitCount == 4;
+    case BI_BITFIELDS:
+        return bi.biBitCount == 16 || bi.biBitCount == 32;
+    default:
+        return false;
+    }
+}
+
+// The most pixel bytes a picture of this size and layout can use: every padded row of an
+// uncompressed layout; for run lengths, two bytes a pixel (runs of one, the costliest
+// encoding) plus an end-of-line a row and the end of the picture. Bytes past that are never
+// looked at. Width and height are positive, so nothing here can overflow.
+unsigned long long PixelBytesUsable(const BITMAPINFOHEADER& bi) {
+    const unsigned long long width = (unsigned long long)bi.biWidth;
+    const unsigned long long height = (unsigned long long)bi.biHeight;
+    if (IsRunLength(bi))
+        return 2 * (width + 1) * height + 2;
+    return (width * bi.biBitCount + 31) / 32 * 4 * height;
+}
+
+// Bytes of the 8-bit bitmap that Create makes for the header's size.
+unsigned long long BitmapBytes(const BITMAPINFOHEADER& bi) {
+    return (((unsigned long long)bi.biWidth + 3) & ~3ull) * (unsigned long long)bi.biHeight;
+}
+
+// The budget is charged what the header announces, not what the file holds so far, so that a
+// sheet caught half-written gets the same answer as the finished one.
+bool FitsDecodeBudget(const BITMAPINFOHEADER& bi, unsigned long long nPixelBytes) {
+    const unsigned long long nBitmap = BitmapBytes(bi);
+    return nBitmap <= kDecodeBudgetBytes && nPixelBytes <= kDecodeBudgetBytes - nBitmap;
+}
+
+// True when nBytes hold no whole pixel: SetDIBits would then convert no line at all.
+bool HoldsNoPixel(const BITMAPINFOHEADER& bi, unsigned long long nBytes) {
+    return nBytes * 8 < (IsRunLength(bi) ? 1u : bi.biBitCount);
 }
 
 // Seeks to the pixel data and tells how many bytes the file still holds from there.
@@ -85,9 +118,10 @@ bool SeekToPixels(CFile* pFile, ULONGLONG nOffset, ULONGLONG* pAvailable) {
     }
 }
 
-bool ReadPixels(CFile* pFile, BYTE* pBuffer, UINT nCount) {
+// Reads up to nCount bytes; *pRead tells how many came (a file may shrink while it is read).
+bool ReadPixels(CFile* pFile, BYTE* pBuffer, UINT nCount, UINT* pRead) {
     try {
-        pFile->Read(pBuffer, nCount); // a short file leaves the zeros of the buffer
+        *pRead = pFile->Read(pBuffer, nCount);
         return true;
     } catch (CException* e) {
         e->Delete();
@@ -114,6 +148,14 @@ BOOL CDIB::ReadBMP(CFile* pFile, CPalette* pPalette) {
     // A pixel count that wrapped below zero announces ~4 GB that no file holds.
     if (bf.bfSize < bf.bfOffBits && bi.biSizeImage == 0)
         return FALSE;
+    // Everything the header alone decides is settled before anything large is allocated.
+    if (bi.biWidth <= 0 || bi.biHeight <= 0 || !IsConvertibleLayout(bi))
+        return FALSE;
+    unsigned long long nPixelBytes = AnnouncedPixelBytes(bf, bi);
+    if (nPixelBytes > PixelBytesUsable(bi))
+        nPixelBytes = PixelBytesUsable(bi);
+    if (!FitsDecodeBudget(bi, nPixelBytes))
+        return FALSE;
 
     MallocPtr<BITMAPINFO> pSource(static_cast<BITMAPINFO*>(calloc(1, kDibInfoBytes)));
     if (!pSource)
@@ -132,22 +174,20 @@ BOOL CDIB::ReadBMP(CFile* pFile, CPalette* pPalette) {
         Destroy();
         return FALSE;
     }
-    // Read no more than the file holds, yet give SetDIBits every row it will convert.
-    unsigned long long nRead = AnnouncedPixelBytes(bf, bi);
-    if (nRead > nAvailable)
-        nRead = nAvailable;
-    unsigned long long nBuffer = UncompressedRowBytes(bi);
-    if (nBuffer < nRead)
-        nBuffer = nRead;
-    if (nBuffer == 0)
-        nBuffer = 1;
-    MallocPtr<BYTE> pPixels(
-        nBuffer <= kMaxPixelBuffer ? static_cast<BYTE*>(calloc((size_t)nBuffer, 1)) : nullptr);
-    if (!pPixels || !ReadPixels(pFile, pPixels.get(), (UINT)nRead)) {
+    // The buffer holds only the bytes the file has; the rows it lacks keep index 0.
+    if (nPixelBytes > nAvailable)
+        nPixelBytes = nAvailable;
+    if (HoldsNoPixel(bi, nPixelBytes))
+        return TRUE;
+    MallocPtr<BYTE> pPixels(static_cast<BYTE*>(malloc((size_t)nPixelBytes)));
+    UINT nRead = 0;
+    if (!pPixels || !ReadPixels(pFile, pPixels.get(), (UINT)nPixelBytes, &nRead)) {
         Destroy();
         return FALSE;
     }
-    pSource->bmiHeader.biSizeImage = (DWORD)nBuffer;
+    if (HoldsNoPixel(bi, nRead))
+        return TRUE;
+    pSource->bmiHeader.biSizeImage = nRead;
 
     SelectObject(m_hDC, m_hOldBitmap);
     int nLines = SetDIBits(m_hDC, m_hBitmap, 0, (UINT)bi.biHeight, pPixels.get(), pSource.get(),

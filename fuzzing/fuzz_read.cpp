@@ -76,10 +76,14 @@ void RequireOutcome(const CDIB& dib, BOOL ok, const uint8_t* data, size_t size) 
         Require(!ok && IsOldPicture(dib));
 }
 
-// Pictures may legally be as large as a 2^31-byte DIB section, and the decoder may want
-// several times that for a progressive JPEG; such inputs are valid but take seconds each, so
-// the fuzzer leaves everything above a few megapixels alone and spends its time elsewhere.
+// Pictures up to the decoding budget are valid but take up to seconds each, so the fuzzer
+// leaves those above a few megapixels alone and spends its time elsewhere. Larger ones must
+// be refused from their header at once, whatever their layout: they stay in.
 constexpr uint64_t kMaxPixels = 1u << 22;
+
+bool IsLargeButWithinBudget(uint64_t pixels) {
+    return pixels > kMaxPixels && pixels <= kDecodeBudgetBytes;
+}
 
 uint32_t Le32(const uint8_t* p) {
     return p[0] | p[1] << 8 | p[2] << 16 | (uint32_t)p[3] << 24;
@@ -172,7 +176,7 @@ void ReadOnce(const uint8_t* data, size_t size, bool fromDisk, CPalette* pal) {
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (AnnouncedPixels(data, size) > kMaxPixels)
+    if (IsLargeButWithinBudget(AnnouncedPixels(data, size)))
         return 0;
     const DWORD objects = AfxGdiLiveObjectCount();
     const long exceptions = AfxLiveExceptionCount();

@@ -13,12 +13,35 @@
 #include <new>
 #include <type_traits>
 
+#include <jerror.h>
+
 namespace {
+
+// A real progressive file has about ten scans. The limit on blocks below mostly comes first;
+// this one also bounds what each scan costs besides its blocks (its header and tables).
+constexpr int kMaxJpegScans = 500;
+
+// Blocks the scans of one file may walk in all, as a multiple of the picture's own blocks. A
+// scan of a few bytes still walks every block of its components, so the scan count alone lets
+// a small file cost seconds. Honest progressive files walk their picture about 5 to 6 times
+// (the common scan script: DC, two spectral bands and refinements per component); 12 leaves
+// twice that for richer scan scripts. A hostile file then costs less than an honest decode of
+// its size: a sixth of a second at 4096 x 4096, under a second at the largest the budget allows.
+constexpr unsigned long long kMaxJpegPicturePasses = 12;
+
+// The library's progress record and what the monitor keeps across its calls.
+struct ScanWork {
+    jpeg_progress_mgr base; // first, so the library's pointer leads back here
+    int lastScan;
+    unsigned long long walked; // blocks of every scan begun so far
+    unsigned long long limit;
+};
 
 // All the decoder's state for one call; trivially destructible, so a jump may cross it.
 struct JpegRead {
     jpeg_decompress_struct cinfo;
     jpeg_error_mgr err;
+    ScanWork progress;
     JpegFileSource source;
     JpegJumpTarget jump;
     JSAMPLE colormap[3][JPEG_COLOR_COUNT];
@@ -72,12 +95,77 @@ bool CreateStage(JpegRead* pRead) {
     return true;
 }
 
-// The 8-bit bitmap of a picture this size must be one the platform can make; refusing it here
-// keeps the previous image and spares the decoder's start-up allocations.
-bool BitmapFits(const jpeg_decompress_struct& cinfo) {
-    unsigned long long stride = DibStride(cinfo.image_width);
-    return cinfo.image_width > 0 && cinfo.image_height > 0 &&
-           stride * cinfo.image_height <= kMaxDibSectionBytes;
+// Bytes of the whole-image coefficient buffers the library keeps for a file of several scans
+// (progressive, or components sent in scans of their own): one 128-byte block per 8 x 8
+// samples of each component, rounded up to whole MCUs as the library allocates them. A file
+// of one interleaved scan is decoded row by row and needs none.
+unsigned long long CoefficientBytes(const jpeg_decompress_struct& cinfo) {
+    if (!cinfo.progressive_mode && cinfo.comps_in_scan >= cinfo.num_components)
+        return 0;
+    unsigned long long total = 0;
+    for (int c = 0; c < cinfo.num_components; ++c) {
+        const jpeg_component_info& comp = cinfo.comp_info[c];
+        const unsigned long long h = (unsigned long long)comp.h_samp_factor;
+        const unsigned long long v = (unsigned long long)comp.v_samp_factor;
+        const unsigned long long columns = (comp.width_in_blocks + h - 1) / h * h;
+        const unsigned long long rows = (comp.height_in_blocks + v - 1) / v * v;
+        total += columns * rows * sizeof(JBLOCK);
+    }
+    return total;
+}
+
+// Bytes of the 8-bit bitmap and the row buffer that the output dimensions call for.
+unsigned long long OutputBytes(const jpeg_decompress_struct& cinfo) {
+    return DibStride(cinfo.output_width) * cinfo.output_height +
+           (unsigned long long)cinfo.output_components * cinfo.output_width;
+}
+
+// Decided from the header before anything large exists: false when bitmap, row buffer and
+// coefficient buffers would pass the budget. The library's memory manager is then held to
+// what the budget leaves: without backing store it raises an error rather than make
+// whole-image buffers past that. Its other allocations are a few rows of at most 65 500
+// pixels each.
+bool LimitMemory(jpeg_decompress_struct& cinfo) {
+    if (cinfo.output_width == 0 || cinfo.output_height == 0)
+        return false;
+    const unsigned long long nOutput = OutputBytes(cinfo);
+    if (nOutput > kDecodeBudgetBytes || CoefficientBytes(cinfo) > kDecodeBudgetBytes - nOutput)
+        return false;
+    // Zero would mean no limit at all to the library.
+    const unsigned long long nLeft = kDecodeBudgetBytes - nOutput;
+    cinfo.mem->max_memory_to_use = nLeft > 0 ? (long)nLeft : 1;
+    return true;
+}
+
+unsigned long long ComponentBlocks(const jpeg_component_info& comp) {
+    return (unsigned long long)comp.width_in_blocks * comp.height_in_blocks;
+}
+
+unsigned long long PictureBlocks(const jpeg_decompress_struct& cinfo) {
+    unsigned long long total = 0;
+    for (int c = 0; c < cinfo.num_components; ++c)
+        total += ComponentBlocks(cinfo.comp_info[c]);
+    return total;
+}
+
+unsigned long long ScanBlocks(const jpeg_decompress_struct& cinfo) {
+    unsigned long long total = 0;
+    for (int c = 0; c < cinfo.comps_in_scan; ++c)
+        total += ComponentBlocks(*cinfo.cur_comp_info[c]);
+    return total;
+}
+
+// Called by the library before each step of taking in the file; a new scan number means the
+// scan's header has been read and its data is next, so the refusal comes before it is walked.
+void LimitScans(j_common_ptr common) {
+    const j_decompress_ptr cinfo = reinterpret_cast<j_decompress_ptr>(common);
+    ScanWork* pWork = reinterpret_cast<ScanWork*>(cinfo->progress);
+    if (cinfo->input_scan_number == pWork->lastScan)
+        return;
+    pWork->lastScan = cinfo->input_scan_number;
+    pWork->walked += ScanBlocks(*cinfo);
+    if (cinfo->input_scan_number > kMaxJpegScans || pWork->walked > pWork->limit)
+        ERREXIT(common, JERR_NOTIMPL);
 }
 
 void SetDecompressParameters(JpegRead* pRead) {
@@ -99,10 +187,14 @@ void StoreRow(const JSAMPLE* pRow, BYTE* pDest, int nWidth) {
 bool DecodeStage(JpegRead* pRead) {
     jpeg_decompress_struct& cinfo = pRead->cinfo;
     jpeg_read_header(&cinfo, TRUE);
-    if (!BitmapFits(cinfo))
-        return false;
     BuildJpegColormap(pRead->colormap[0], pRead->colormap[1], pRead->colormap[2], pRead->pPalette);
     SetDecompressParameters(pRead);
+    jpeg_calc_output_dimensions(&cinfo);
+    if (!LimitMemory(cinfo))
+        return false;
+    pRead->progress.base.progress_monitor = LimitScans;
+    pRead->progress.limit = kMaxJpegPicturePasses * PictureBlocks(cinfo);
+    cinfo.progress = &pRead->progress.base;
     if (!jpeg_start_decompress(&cinfo))
         return false;
 

@@ -104,3 +104,6 @@ UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color);
 
 // Number of graphics objects alive, stock objects left out: tests use it to find leaks.
 DWORD AfxGdiLiveObjectCount();
+// Number of CreateDIBSection calls so far: tests use it to see that a refused picture never
+// got as far as a bitmap.
+DWORD AfxGdiDibSectionCalls();

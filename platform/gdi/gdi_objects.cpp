@@ -181,8 +181,17 @@ DWORD AfxGdiLiveObjectCount() {
     return n;
 }
 
+namespace {
+DWORD g_dibSectionCalls = 0;
+} // namespace
+
+DWORD AfxGdiDibSectionCalls() {
+    return g_dibSectionCalls;
+}
+
 HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits, HANDLE hSection,
                          DWORD) {
+    ++g_dibSectionCalls;
     if (ppvBits)
         *ppvBits = nullptr;
     if (!pbmi || usage != DIB_RGB_COLORS || hSection)

@@ -3,6 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace conformance;
 
 TEST(Sheetconv, WrongArgumentsGiveUsageAndStatusTwo) {
@@ -62,4 +66,50 @@ TEST(Sheetconv, WritesAnUncompressedEightBitBottomUpBmp) {
     for (int y = 0; y < 3; ++y)
         for (int x = 0; x < 8; ++x)
             EXPECT_EQ(written[1078 + y * 8 + x], x < 5 ? 40 * y + x : 0) << x << "," << y;
+}
+
+TEST(Sheetconv, WritesThroughLinksAndIntoPipesWithoutReplacingThem) {
+    ScratchFolder scratch;
+    std::vector<BYTE> file(14 + 40 + 4 * 3, 0);
+    BITMAPFILEHEADER bf{0x4D42, (DWORD)file.size(), 0, 0, 14 + 40};
+    BITMAPINFOHEADER bi{40, 1, 3, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    memcpy(&file[0], &bf, 14);
+    memcpy(&file[14], &bi, 40);
+    file[54 + 2] = 255; // the bottom pixel red
+    std::string in = scratch / "in.bmp";
+    WriteBytes(in, file);
+    std::string plain = scratch / "plain.bmp";
+    ASSERT_EQ(RunSheetconv({in, plain}, scratch).status, 0);
+    const std::vector<BYTE> expected = ReadBytes(plain);
+    ASSERT_EQ(expected.size(), 1078u + 12);
+
+    // A link to an existing file, and one to a file not made yet, relative to the link.
+    WriteBytes(scratch / "old.bmp", {1, 2, 3});
+    ASSERT_EQ(symlink("old.bmp", (scratch / "to-old.bmp").c_str()), 0);
+    ASSERT_EQ(symlink("new.bmp", (scratch / "to-new.bmp").c_str()), 0);
+    for (const char* link : {"to-old.bmp", "to-new.bmp"}) {
+        ASSERT_EQ(RunSheetconv({in, scratch / link}, scratch).status, 0) << link;
+        struct stat st;
+        ASSERT_EQ(lstat((scratch / link).c_str(), &st), 0);
+        EXPECT_TRUE(S_ISLNK(st.st_mode)) << link << " must stay a link";
+    }
+    EXPECT_EQ(ReadBytes(scratch / "old.bmp"), expected);
+    EXPECT_EQ(ReadBytes(scratch / "new.bmp"), expected);
+
+    // A pipe receives the bytes and stays a pipe. Its read end is open before sheetconv runs,
+    // so the write never waits and the picture lies whole in the pipe's buffer afterwards.
+    std::string pipe = scratch / "pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    const int fd = open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(RunSheetconv({in, pipe}, scratch).status, 0);
+    std::vector<BYTE> received(expected.size() + 16);
+    const ssize_t n = read(fd, received.data(), received.size());
+    close(fd);
+    received.resize(n > 0 ? (size_t)n : 0);
+    EXPECT_EQ(received, expected);
+    struct stat st;
+    ASSERT_EQ(lstat(pipe.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    EXPECT_FALSE(FileExists(pipe + ".part"));
 }

@@ -181,7 +181,7 @@ TEST(ReadBmp, FileErrorsAreCaughtExceptInTheFileHeader) {
     EXPECT_EQ(AfxLiveExceptionCount(), 0);
 }
 
-TEST(ReadBmp, TrueColourTakesThePalettesColoursAndMissingRowsReadAsZeros) {
+TEST(ReadBmp, TrueColourTakesThePalettesColoursAndMissingRowsKeepIndexZero) {
     // Entry 0 white, entry 1 black, entry 2 red.
     struct {
         WORD version, count;
@@ -196,10 +196,11 @@ TEST(ReadBmp, TrueColourTakesThePalettesColoursAndMissingRowsReadAsZeros) {
     ASSERT_TRUE(ReadBmpBytes(dib, TrueColour(2, 3, bottom).Build(), &palette));
     EXPECT_EQ(IndexAt(dib, 0, 2), 2);
     EXPECT_EQ(IndexAt(dib, 1, 2), 1);
-    // The rows the file lacks are zero bytes, black, not the fill index 0 (white).
+    // Nothing in the file stands for the rows it lacks: they keep the fill index 0 (white),
+    // not the black that zero bytes would convert to.
     for (int y = 0; y < 2; ++y)
         for (int x = 0; x < 2; ++x)
-            EXPECT_EQ(IndexAt(dib, x, y), 1) << x << "," << y;
+            EXPECT_EQ(IndexAt(dib, x, y), 0) << x << "," << y;
     EXPECT_EQ(TableOf(dib)[2].rgbRed, 250);
     EXPECT_EQ(memcmp(&TableOf(dib)[3], "\0\0\0\0", 4), 0);
 

@@ -2,10 +2,10 @@
 // as an uncompressed 8-bit bottom-up BMP, so the loader can be checked from outside.
 #include "bmp_writer.h"
 #include "dib.h"
+#include "output_file.h"
 
 #include <cstdio>
 #include <cstring>
-#include <string>
 #include <vector>
 
 namespace {
@@ -21,15 +21,6 @@ std::vector<BYTE> EncodeBmp(const CDIB& dib) {
         [&](int y) { return dib.m_pBits + (size_t)(nHeight - 1 - y) * nStride; }, table);
 }
 
-// Writes through a temporary name, so a failed write never leaves a partial OUTPUT.
-bool WriteFile(const std::string& path, const std::vector<BYTE>& bytes) {
-    std::string temp = path + ".part";
-    if (fixtures::WriteFileBytes(temp.c_str(), bytes) && rename(temp.c_str(), path.c_str()) == 0)
-        return true;
-    remove(temp.c_str());
-    return false;
-}
-
 } // namespace
 
 int main(int argc, char** argv) {
@@ -42,7 +33,7 @@ int main(int argc, char** argv) {
         fprintf(stderr, "sheetconv: cannot read %s\n", argv[1]);
         return 1;
     }
-    if (!WriteFile(argv[2], EncodeBmp(dib))) {
+    if (!WriteOutputFile(argv[2], EncodeBmp(dib))) {
         fprintf(stderr, "sheetconv: cannot write %s\n", argv[2]);
         return 1;
     }
