@@ -8,7 +8,8 @@ set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "viewer for a game's attack and effect spr
 set(CPACK_PACKAGE_DESCRIPTION
     "kyrAttack shows a row of a game's sprite sheets whole, an animated close-up of its frame and
 a stage across which the sprite is thrown, and shows a sheet again the moment it is saved.
-The sheetconv and sheetcheck tools convert sheets and say why a sheet does not load.")
+The sheetconv, sheetcheck and sheetgif tools convert sheets, say why a sheet does not
+load and record a throw as an animated GIF.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)

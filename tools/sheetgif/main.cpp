@@ -10,8 +10,9 @@
 
 #include <QApplication>
 #include <QTemporaryDir>
-#include <QTest>
 #include <QTimer>
+#include <QWidget>
+#include <QWindow>
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,6 +26,7 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitUnreadable = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExposeWaitMs = 10000;
 
 const char kUsage[] = "usage: sheetgif [--effects] [--arc] [--fast] [--smear] [--fps2] "
                       "[--no-loop-frames] FOLDER ROW OUTPUT\n";
@@ -101,10 +103,13 @@ sheetgif::RecordResult RunViewer(const sheetgif::ThrowSettings& settings,
     QTimer::singleShot(0, [&] {
         auto* dlg = static_cast<CViewerDlg*>(app.m_pMainWnd);
         QWidget* window = dlg ? AfxWidgetFromHandle(dlg->GetSafeHwnd()) : nullptr;
-        if (window && QTest::qWaitForWindowExposed(window))
+        const auto exposed = [window] {
+            return window->windowHandle() && window->windowHandle()->isExposed();
+        };
+        if (window && sheetgif::WaitFor(exposed, kExposeWaitMs))
             result = sheetgif::RecordThrow(*dlg, *window, settings, recording);
-        if (window)
-            QTest::keyClick(window, Qt::Key_Escape);
+        if (dlg)
+            dlg->EndDialog(IDCANCEL);
     });
     char name[] = "sheetgif";
     char* args[] = {name, nullptr};

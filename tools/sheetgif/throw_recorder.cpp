@@ -6,7 +6,8 @@
 #include "viewer_dlg.h"
 
 #include <QAbstractButton>
-#include <QTest>
+#include <QCoreApplication>
+#include <QDeadlineTimer>
 
 #include <algorithm>
 
@@ -62,6 +63,16 @@ uint32_t g_nowMs = kThrowStartMs;
 
 } // namespace
 
+bool WaitFor(const std::function<bool()>& done, int ms) {
+    const QDeadlineTimer deadline(ms);
+    while (!done()) {
+        if (deadline.hasExpired())
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
 DWORD ToolTickCount() {
     return g_nowMs;
 }
@@ -110,7 +121,7 @@ RecordResult RecordThrow(CViewerDlg& dlg, QWidget& window, const ThrowSettings& 
         dlg.m_nTicks = k - 1;
         const int before = paints.count;
         ::SendMessage(dlg.GetSafeHwnd(), WM_TIMER, kAnimationTimer, 0);
-        if (!QTest::qWaitFor([&] { return paints.count > before; }, kPaintWaitMs))
+        if (!WaitFor([&] { return paints.count > before; }, kPaintWaitMs))
             break;
         if (dlg.m_nThrowState != THROW_FLYING) {
             // This paint ended the throw and drew nothing on the stage.

@@ -6,6 +6,7 @@
 
 #include "wintypes.h"
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -45,5 +46,8 @@ DWORD ToolTickCount();
 // The stage bitmap as a GIF frame: its indices top row first and its colour table. False
 // when the dialog holds no stage.
 bool CaptureStage(const CViewerDlg& dlg, GifFrame& frame, int& width, int& height);
+
+// Runs the event loop until done() holds or ms milliseconds have passed; whether it held.
+bool WaitFor(const std::function<bool()>& done, int ms);
 
 } // namespace sheetgif
