@@ -184,7 +184,8 @@ struct ScanCount {
 };
 
 // The walk itself; true when it stopped within the limit.
-bool WalkWithinLimit(MarkerReader& reader, Frame& frame) {
+bool WalkWithinLimit(MarkerReader& reader) {
+    Frame frame;
     ScanCount count;
     BYTE segment[kMaxKeptSegment];
     for (;;) {
@@ -225,8 +226,7 @@ bool JpegScansWithinLimit(CFile* pFile) {
         return false;
     }
     MarkerReader reader(pFile);
-    Frame frame;
-    const bool bWithin = WalkWithinLimit(reader, frame);
+    const bool bWithin = WalkWithinLimit(reader);
     try {
         pFile->Seek((LONGLONG)nStart, CFile::begin);
     } catch (CException* e) {
