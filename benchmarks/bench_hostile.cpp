@@ -1,6 +1,6 @@
 // What refusing a hostile sheet costs: each crafted header read from memory, and a 4096 x 4096
-// progressive JPEG of 10 000 scans, which is read until its scans have walked the picture
-// twelve times.
+// progressive JPEG of 10 000 scans, which the walk of its markers refuses at its 13th scan
+// header, before the decoder reads it.
 #include "dib.h"
 #include "hostile_sheets.h"
 

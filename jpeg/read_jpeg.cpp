@@ -6,6 +6,7 @@
 // a register-held local of the frame that called setjmp, and no frame the jump skips holds an
 // object with a destructor.
 #include "dib.h"
+#include "jpeg_scan_walk.h"
 #include "jpeg_source.h"
 
 #include <cstdlib>
@@ -17,24 +18,12 @@
 
 namespace {
 
-// A real progressive file has about ten scans. The limit on blocks below mostly comes first;
-// this one also bounds what each scan costs besides its blocks (its header and tables).
-constexpr int kMaxJpegScans = 500;
-
-// Blocks the scans of one file may walk in all, as a multiple of the picture's own blocks. A
-// scan of a few bytes still walks every block of its components, so the scan count alone lets
-// a small file cost seconds. Honest progressive files walk their picture about 5 to 6 times
-// (the common scan script: DC, two spectral bands and refinements per component); 12 leaves
-// twice that for richer scan scripts. A hostile file then costs less than an honest decode of
-// its size: a sixth of a second at 4096 x 4096, under a second at the largest the budget allows.
-constexpr unsigned long long kMaxJpegPicturePasses = 12;
-
 // The library's progress record and what the monitor keeps across its calls.
 struct ScanWork {
     jpeg_progress_mgr base; // first, so the library's pointer leads back here
     int lastScan;
     unsigned long long walked; // blocks of every scan begun so far
-    unsigned long long limit;
+    unsigned long long pictureBlocks;
 };
 
 // All the decoder's state for one call; trivially destructible, so a jump may cross it.
@@ -164,7 +153,8 @@ void LimitScans(j_common_ptr common) {
         return;
     pWork->lastScan = cinfo->input_scan_number;
     pWork->walked += ScanBlocks(*cinfo);
-    if (cinfo->input_scan_number > kMaxJpegScans || pWork->walked > pWork->limit)
+    if (JpegScansPastLimit((unsigned long long)cinfo->input_scan_number, pWork->walked,
+                           pWork->pictureBlocks))
         ERREXIT(common, JERR_NOTIMPL);
 }
 
@@ -193,7 +183,7 @@ bool DecodeStage(JpegRead* pRead) {
     if (!LimitMemory(cinfo))
         return false;
     pRead->progress.base.progress_monitor = LimitScans;
-    pRead->progress.limit = kMaxJpegPicturePasses * PictureBlocks(cinfo);
+    pRead->progress.pictureBlocks = PictureBlocks(cinfo);
     cinfo.progress = &pRead->progress.base;
     if (!jpeg_start_decompress(&cinfo))
         return false;
@@ -244,6 +234,11 @@ void InitSource(JpegRead* pRead, CFile* pFile) {
 
 BOOL CDIB::ReadJPEG(CFile* pFile, CPalette* pPalette) {
     if (!pFile)
+        return FALSE;
+    // A file of many scans is refused for the cost of reading its markers, before the
+    // decoder walks any scan. The progress monitor below still holds the same limit, for
+    // what the decoder then actually reads.
+    if (!JpegScansWithinLimit(pFile))
         return FALSE;
     JpegRead read;
     memset(&read, 0, sizeof(read));

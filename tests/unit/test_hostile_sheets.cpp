@@ -28,14 +28,17 @@ struct Outcome {
     DWORD dibSections; // CreateDIBSection calls the read made
     bool empty;
     bool previous;
+    bool fileUntouched; // the file stands where the read began: the decoder never read it
 };
 
 Outcome ReadOverPrevious(std::vector<BYTE> bytes) {
     CDIB dib;
     EXPECT_TRUE(dib.Create(7, 3, 42, nullptr));
     const DWORD before = AfxGdiDibSectionCalls();
-    const BOOL result = ReadBytes(dib, std::move(bytes));
-    return Outcome{result, AfxGdiDibSectionCalls() - before, IsEmpty(dib), IsPrevious(dib)};
+    CMemFile file(std::move(bytes));
+    const BOOL result = dib.Read(&file, nullptr);
+    return Outcome{result, AfxGdiDibSectionCalls() - before, IsEmpty(dib), IsPrevious(dib),
+                   file.GetPosition() == 0};
 }
 
 } // namespace
@@ -73,6 +76,20 @@ void ExpectRefusedKeepingPrevious(std::vector<BYTE> jpeg, const char* what) {
     EXPECT_FALSE(o.result) << what;
     EXPECT_EQ(o.dibSections, 0u) << what;
     EXPECT_TRUE(o.previous) << what;
+    EXPECT_TRUE(o.fileUntouched) << what << ": refused only once the decoder read it";
+}
+
+// The file with a comment segment after its first (JFIF) segment, the comment holding what would
+// read as scan headers if segments were searched rather than skipped by their length.
+std::vector<BYTE> WithScanLookingComment(std::vector<BYTE> jpeg, size_t pairs) {
+    std::vector<BYTE> comment = {0xFF, 0xFE, (BYTE)((pairs * 2 + 2) >> 8), (BYTE)(pairs * 2 + 2)};
+    for (size_t i = 0; i < pairs; ++i) {
+        comment.push_back(0xFF);
+        comment.push_back(0xDA);
+    }
+    const size_t afterJfif = 4 + (size_t)(jpeg[4] << 8 | jpeg[5]);
+    jpeg.insert(jpeg.begin() + (long)afterJfif, comment.begin(), comment.end());
+    return jpeg;
 }
 
 } // namespace
@@ -95,6 +112,18 @@ TEST(HostileSheets, ScansMayWalkThePictureTwelveTimesAndNoMore) {
     ExpectLoadsAsReference(colour, 64, "colour, 10 scans");
     ExpectLoadsAsReference(WithScans(colour, 20), 64, "colour, 20 scans");
     ExpectRefusedKeepingPrevious(WithScans(colour, 21), "colour, 21 scans");
+
+    // Restart markers in every scan and a comment full of scan-marker bytes change nothing.
+    const std::vector<BYTE> restarts =
+        EncodeJpeg(SpritePicture(64, 64), 64, 64, 3, JpegOptions{85, true, 1});
+    ASSERT_EQ(CountScans(restarts), 10u);
+    size_t restartMarkers = 0;
+    for (size_t i = 0; i + 1 < restarts.size(); ++i)
+        restartMarkers += restarts[i] == 0xFF && (restarts[i + 1] & 0xF8) == 0xD0;
+    ASSERT_GT(restartMarkers, 10u);
+    ExpectLoadsAsReference(WithScanLookingComment(WithScans(restarts, 20), 600), 64,
+                           "colour with restarts, 20 scans, comment");
+    ExpectRefusedKeepingPrevious(WithScans(restarts, 21), "colour with restarts, 21 scans");
     EXPECT_EQ(AfxLiveExceptionCount(), 0);
 }
 
