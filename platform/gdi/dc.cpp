@@ -75,11 +75,7 @@ HDC CreatePainterDC(QPainter* pPainter) {
     dc->m_painter = pPainter;
     dc->m_palette = SystemPalette();
     dc->m_font = SystemFont();
-    if (!Register(dc)) {
-        delete dc;
-        return nullptr;
-    }
-    return reinterpret_cast<HDC>(static_cast<Object*>(dc));
+    return HandleOfNew<HDC>(dc);
 }
 
 QPainter* GetDCPainter(HDC hdc) {

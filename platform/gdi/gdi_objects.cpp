@@ -218,13 +218,10 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     bmp->m_stride = (int)stride;
     DWORD colors = h.biClrUsed == 0 || h.biClrUsed > 256 ? 256 : h.biClrUsed;
     memcpy(bmp->m_table, pbmi->bmiColors, colors * sizeof(RGBQUAD));
-    if (!Register(bmp)) {
-        delete bmp;
-        return nullptr;
-    }
-    if (ppvBits)
+    HBITMAP hBitmap = HandleOfNew<HBITMAP>(bmp);
+    if (hBitmap && ppvBits)
         *ppvBits = bmp->m_bits;
-    return reinterpret_cast<HBITMAP>(static_cast<Object*>(bmp));
+    return hBitmap;
 }
 
 HDC CreateCompatibleDC(HDC) {
@@ -234,11 +231,7 @@ HDC CreateCompatibleDC(HDC) {
     dc->m_bitmap = StockBitmap();
     dc->m_palette = DefaultPalette();
     dc->m_font = SystemFont();
-    if (!Register(dc)) {
-        delete dc;
-        return nullptr;
-    }
-    return reinterpret_cast<HDC>(static_cast<Object*>(dc));
+    return HandleOfNew<HDC>(dc);
 }
 
 HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
@@ -249,11 +242,7 @@ HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
         return nullptr;
     dc->m_palette = DefaultPalette();
     dc->m_font = SystemFont();
-    if (!Register(dc)) {
-        delete dc;
-        return nullptr;
-    }
-    return reinterpret_cast<HDC>(static_cast<Object*>(dc));
+    return HandleOfNew<HDC>(dc);
 }
 
 BOOL DeleteDC(HDC hdc) {
@@ -380,11 +369,7 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
         delete pal;
         return nullptr;
     }
-    if (!Register(pal)) {
-        delete pal;
-        return nullptr;
-    }
-    return reinterpret_cast<HPALETTE>(static_cast<Object*>(pal));
+    return HandleOfNew<HPALETTE>(pal);
 }
 
 UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {

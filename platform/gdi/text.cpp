@@ -205,11 +205,7 @@ HFONT CreateFontA(int cHeight, int, int, int, int cWeight, DWORD bItalic, DWORD 
         delete font;
         return nullptr;
     }
-    if (!Register(font)) {
-        delete font;
-        return nullptr;
-    }
-    return reinterpret_cast<HFONT>(static_cast<Object*>(font));
+    return HandleOfNew<HFONT>(font);
 }
 
 BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight,

@@ -71,6 +71,15 @@ struct DeviceContext : Object {
 // fails only when memory runs out; the object then has no handle and is the caller's to free.
 bool Register(Object* obj) noexcept;
 void Unregister(Object* obj);
+// The handle of a newly made object once it is registered; null, with the object freed, when
+// it cannot be.
+template <typename Handle, typename T> Handle HandleOfNew(T* obj) {
+    if (!Register(obj)) {
+        delete obj;
+        return nullptr;
+    }
+    return reinterpret_cast<Handle>(static_cast<Object*>(obj));
+}
 Bitmap* AsBitmap(HGDIOBJ h);
 Palette* AsPalette(HGDIOBJ h);
 Font* AsFont(HGDIOBJ h);
