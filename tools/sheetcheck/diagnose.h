@@ -3,6 +3,8 @@
 // files that are not pictures the viewer reads at all.
 #pragma once
 
+#include "dib.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -11,7 +13,7 @@
 namespace sheetcheck {
 
 // The most the image library spends on decoding one picture.
-constexpr uint64_t kDecodingBudget = 256ull << 20;
+constexpr uint64_t kDecodingBudget = kDecodeBudgetBytes;
 
 // Bytes that decoding a picture takes: the 8-bit bitmap (width x height) plus the file's pixel
 // data, which a BMP holds in memory while it is converted. Saturates instead of wrapping.
