@@ -11,16 +11,17 @@ namespace {
 // Every line of the file as read, in order, so that a write keeps what it does not know.
 const QString kLayoutKey = QStringLiteral("\x01layout");
 
-QString SectionOf(const QString& line) {
-    QString t = line.trimmed();
-    if (t.size() >= 2 && t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']')))
-        return t.mid(1, t.size() - 2).trimmed();
-    return QString();
-}
-
 bool IsSectionLine(const QString& line) {
     QString t = line.trimmed();
     return t.size() >= 2 && t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']'));
+}
+
+// The name of a "[Section]" line, or an empty string for any other line.
+QString SectionOf(const QString& line) {
+    if (!IsSectionLine(line))
+        return QString();
+    QString t = line.trimmed();
+    return t.mid(1, t.size() - 2).trimmed();
 }
 
 // The key of a "key=value" line, or an empty string for any other line.
