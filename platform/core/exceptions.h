@@ -25,22 +25,16 @@ public:
 class CFileException : public CException {
     DECLARE_DYNAMIC(CFileException)
 public:
+    // The causes the platform reports, with the framework's numbers.
     enum {
-        none,
-        genericException,
-        fileNotFound,
-        badPath,
-        tooManyOpenFiles,
-        accessDenied,
-        invalidFile,
-        removeCurrentDir,
-        directoryFull,
-        badSeek,
-        hardIO,
-        sharingViolation,
-        lockViolation,
-        diskFull,
-        endOfFile
+        none = 0,
+        fileNotFound = 2,
+        badPath = 3,
+        accessDenied = 5,
+        invalidFile = 6,
+        badSeek = 9,
+        hardIO = 10,
+        endOfFile = 14
     };
 
     explicit CFileException(int cause = none, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
