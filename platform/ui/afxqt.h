@@ -1,4 +1,5 @@
-// Where a window meets Qt, for tests and tools that look at what a window shows.
+// Where a window meets Qt: the window side itself, and tests and tools that look at what a
+// window shows.
 #pragma once
 
 #include "afxwin.h"
@@ -7,7 +8,8 @@
 
 class QWidget;
 
-// The widget behind a window handle, and the handle of a widget.
+// The widget behind a window handle (null once the widget is destroyed), and the handle of a
+// widget.
 QWidget* AfxWidgetFromHandle(HWND hWnd);
 HWND AfxHandleFromWidget(QWidget* widget);
 // The picture behind an icon handle.

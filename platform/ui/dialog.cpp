@@ -56,7 +56,7 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_nModalResult(-1), m_bEnded(FALSE) {}
 
 CDialog::~CDialog() {
-    if (QWidget* widget = ui::WidgetFromHandle(m_hWnd))
+    if (QWidget* widget = AfxWidgetFromHandle(m_hWnd))
         delete widget;
 }
 
@@ -64,7 +64,7 @@ INT_PTR CDialog::DoModal() {
     const DialogTemplate* pTemplate = ResFindDialog(m_nIDTemplate);
     if (!pTemplate || m_hWnd)
         return -1;
-    QWidget* parent = m_pParentWnd ? ui::WidgetFromHandle(m_pParentWnd->GetSafeHwnd()) : nullptr;
+    QWidget* parent = m_pParentWnd ? AfxWidgetFromHandle(m_pParentWnd->GetSafeHwnd()) : nullptr;
     auto* dialog = new ui::DialogWidget(*pTemplate, parent);
     Attach(dialog->Handle());
     m_bEnded = FALSE;

@@ -135,19 +135,6 @@ bool IsPushButton(const QWidget* widget) {
     return qobject_cast<const QPushButton*>(widget);
 }
 
-WPARAM KeyState(const QMouseEvent* event) {
-    WPARAM flags = 0;
-    if (event->buttons() & Qt::LeftButton)
-        flags |= MK_LBUTTON;
-    if (event->buttons() & Qt::RightButton)
-        flags |= MK_RBUTTON;
-    if (event->modifiers() & Qt::ShiftModifier)
-        flags |= MK_SHIFT;
-    if (event->modifiers() & Qt::ControlModifier)
-        flags |= MK_CONTROL;
-    return flags;
-}
-
 } // namespace
 
 DialogWidget::DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent)
@@ -207,7 +194,6 @@ QWidget* DialogWidget::CreateControl(const DialogItemTemplate& item) {
         control->hide();
     control->installEventFilter(this);
     ConnectNotifications(control);
-    TrackWidget(control);
     return control;
 }
 
@@ -399,8 +385,9 @@ void DialogWidget::mousePressEvent(QMouseEvent* event) {
         QDialog::mousePressEvent(event);
         return;
     }
+    // The key state carries the left button only: nothing reads the others.
     if (event->button() == Qt::LeftButton)
-        Send(WM_LBUTTONDOWN, KeyState(event), MAKELPARAM(pos.x(), pos.y()));
+        Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pos.x(), pos.y()));
     else if (event->button() == Qt::RightButton)
         ShowSystemMenu(event->globalPosition().toPoint());
 }
@@ -429,7 +416,7 @@ bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
         QWidget* button = Control(nID);
         if (button && !button->isEnabled())
             return true;
-        Send(WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), (LPARAM)HandleFromWidget(button));
+        Send(WM_COMMAND, MAKEWPARAM(nID, BN_CLICKED), (LPARAM)AfxHandleFromWidget(button));
         return true;
     }
     case Qt::Key_F1:

@@ -21,22 +21,11 @@ DroppedFiles LocalFilesOf(const QMimeData* mime) {
     return files;
 }
 
-namespace {
-
-// Another modal window is open (the About box over the viewer): the windows behind it take
-// no input, dropped files included. Dialogs here are all modal, so any other one that shows
-// is the one on top.
-bool OtherModalWindowShown(const QWidget* self) {
-    for (const QWidget* window : QApplication::topLevelWidgets())
-        if (window != self && window->isVisible() && window->isModal())
-            return true;
-    return false;
-}
-
-} // namespace
-
 bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
-    if (!acceptDrops() || !isEnabled() || OtherModalWindowShown(this))
+    // Under another modal window (the About box over the viewer) a window takes no input,
+    // dropped files included.
+    const QWidget* modal = QApplication::activeModalWidget();
+    if (!acceptDrops() || !isEnabled() || (modal && modal != this))
         return false;
     return !LocalFilesOf(event->mimeData()).m_paths.empty();
 }
@@ -87,7 +76,7 @@ void DialogWidget::dropEvent(QDropEvent* event) {
 using namespace ui;
 
 void CWnd::DragAcceptFiles(BOOL bAccept) {
-    if (QWidget* widget = WidgetFromHandle(m_hWnd))
+    if (QWidget* widget = AfxWidgetFromHandle(m_hWnd))
         widget->setAcceptDrops(bAccept != FALSE);
 }
 

@@ -48,9 +48,6 @@ typedef HICON HCURSOR;
 
 // Mouse key states of WM_LBUTTONDOWN.
 #define MK_LBUTTON 0x0001
-#define MK_RBUTTON 0x0002
-#define MK_SHIFT 0x0004
-#define MK_CONTROL 0x0008
 
 // System commands.
 #define SC_MINIMIZE 0xF020

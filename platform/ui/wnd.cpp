@@ -10,6 +10,7 @@
 #include <cstring>
 #include <memory>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace {
 
@@ -31,36 +32,50 @@ std::unordered_map<HWND, std::unique_ptr<CWnd>>& TemporaryMap() {
     return map;
 }
 
+// Handles of widgets that are still alive. A handle whose widget is gone finds nothing, so a
+// message sent to it is dropped, as the original platform drops it, instead of reaching freed
+// memory.
+std::unordered_set<HWND>& LiveWindows() {
+    static std::unordered_set<HWND> live;
+    return live;
+}
+
+// Forgets everything attached to a window when its widget is destroyed.
+void ForgetWindow(HWND hWnd) {
+    LiveWindows().erase(hWnd);
+    auto& permanent = PermanentMap();
+    auto it = permanent.find(hWnd);
+    if (it != permanent.end()) {
+        CWnd* pWnd = it->second;
+        pWnd->m_hWnd = nullptr;
+        permanent.erase(it);
+        if (AfxGetApp() && AfxGetApp()->m_pMainWnd == pWnd)
+            AfxGetApp()->m_pMainWnd = nullptr;
+    }
+    TemporaryMap().erase(hWnd);
+}
+
 QPoint TopLeftOnScreen(const QWidget* widget) {
     return widget->mapToGlobal(QPoint(0, 0));
 }
 
 } // namespace
 
-namespace ui {
-
-void TrackWidget(QWidget* widget) {
-    static const char* kTracked = "afxTracked";
-    if (widget->property(kTracked).toBool())
-        return;
-    widget->setProperty(kTracked, true);
-    HWND hWnd = HandleFromWidget(widget);
-    QObject::connect(widget, &QObject::destroyed, [hWnd] {
-        auto& permanent = PermanentMap();
-        auto it = permanent.find(hWnd);
-        if (it != permanent.end()) {
-            CWnd* pWnd = it->second;
-            pWnd->m_hWnd = nullptr;
-            permanent.erase(it);
-            if (AfxGetApp() && AfxGetApp()->m_pMainWnd == pWnd)
-                AfxGetApp()->m_pMainWnd = nullptr;
-        }
-        TemporaryMap().erase(hWnd);
-    });
+QWidget* AfxWidgetFromHandle(HWND hWnd) {
+    return LiveWindows().count(hWnd) ? reinterpret_cast<QWidget*>(hWnd) : nullptr;
 }
 
+HWND AfxHandleFromWidget(QWidget* widget) {
+    HWND hWnd = reinterpret_cast<HWND>(widget);
+    if (widget && LiveWindows().insert(hWnd).second)
+        QObject::connect(widget, &QObject::destroyed, [hWnd] { ForgetWindow(hWnd); });
+    return hWnd;
+}
+
+namespace ui {
+
 DialogWidget* AsDialog(HWND hWnd) {
-    return dynamic_cast<DialogWidget*>(WidgetFromHandle(hWnd));
+    return dynamic_cast<DialogWidget*>(AfxWidgetFromHandle(hWnd));
 }
 
 int ControlId(const QWidget* widget) {
@@ -129,8 +144,8 @@ void NotifyParent(QWidget* control, UINT nCode) {
     QWidget* parent = control->parentWidget();
     if (!parent)
         return;
-    ::SendMessage(HandleFromWidget(parent), WM_COMMAND, MAKEWPARAM(ControlId(control), nCode),
-                  (LPARAM)HandleFromWidget(control));
+    ::SendMessage(AfxHandleFromWidget(parent), WM_COMMAND, MAKEWPARAM(ControlId(control), nCode),
+                  (LPARAM)AfxHandleFromWidget(control));
 }
 
 LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -161,21 +176,13 @@ LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lP
 LRESULT DefaultWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (DialogWidget* dialog = AsDialog(hWnd))
         return dialog->DefaultProc(message, wParam, lParam);
-    QWidget* widget = WidgetFromHandle(hWnd);
+    QWidget* widget = AfxWidgetFromHandle(hWnd);
     return widget ? CommonWindowProc(widget, message, wParam, lParam) : 0;
 }
 
 } // namespace ui
 
 using namespace ui;
-
-QWidget* AfxWidgetFromHandle(HWND hWnd) {
-    return WidgetFromHandle(hWnd);
-}
-
-HWND AfxHandleFromWidget(QWidget* widget) {
-    return HandleFromWidget(widget);
-}
 
 LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (!hWnd)
@@ -237,7 +244,7 @@ CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
-    if (!hWnd)
+    if (!AfxWidgetFromHandle(hWnd))
         return nullptr;
     if (CWnd* pWnd = FromHandlePermanent(hWnd))
         return pWnd;
@@ -247,16 +254,14 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
         return it->second.get();
     auto pWnd = std::make_unique<CWnd>();
     pWnd->m_hWnd = hWnd;
-    TrackWidget(WidgetFromHandle(hWnd));
     return temporary.emplace(hWnd, std::move(pWnd)).first->second.get();
 }
 
 BOOL CWnd::Attach(HWND hWndNew) {
-    if (!hWndNew || m_hWnd || FromHandlePermanent(hWndNew))
+    if (!AfxWidgetFromHandle(hWndNew) || m_hWnd || FromHandlePermanent(hWndNew))
         return FALSE;
     m_hWnd = hWndNew;
     PermanentMap()[hWndNew] = this;
-    TrackWidget(WidgetFromHandle(hWndNew));
     return TRUE;
 }
 
@@ -330,7 +335,7 @@ HCURSOR CWnd::OnQueryDragIcon() {
 }
 
 void CWnd::GetWindowRect(LPRECT lpRect) const {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
+    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
     if (!lpRect)
         return;
     if (!widget) {
@@ -344,13 +349,13 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
 }
 
 void CWnd::GetClientRect(LPRECT lpRect) const {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
+    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
     if (lpRect)
         *lpRect = RECT{0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0};
 }
 
 void CWnd::ScreenToClient(LPPOINT lpPoint) const {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
+    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
     if (!widget || !lpPoint)
         return;
     QPoint origin = TopLeftOnScreen(widget);
@@ -366,7 +371,7 @@ void CWnd::ScreenToClient(LPRECT lpRect) const {
 }
 
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
+    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
     if (!widget)
         return;
     QRect rect = lpRect ? QRect(QPoint(lpRect->left, lpRect->top),
@@ -394,14 +399,14 @@ CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
 }
 
 BOOL CWnd::IsIconic() const {
-    QWidget* widget = WidgetFromHandle(m_hWnd);
+    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
     return widget && widget->isMinimized();
 }
 
 CWnd* CWnd::GetDlgItem(int nID) const {
     DialogWidget* dialog = AsDialog(m_hWnd);
     QWidget* control = dialog ? dialog->Control(nID) : nullptr;
-    return control ? FromHandle(HandleFromWidget(control)) : nullptr;
+    return control ? FromHandle(AfxHandleFromWidget(control)) : nullptr;
 }
 
 int CWnd::GetWindowText(LPTSTR lpszStringBuf, int nMaxCount) const {

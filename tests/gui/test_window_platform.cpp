@@ -197,6 +197,7 @@ TEST_F(GuiTest, TheGroupBoxTopLineRunsThroughTheMiddleOfItsCaption) {
 TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
     CViewerApp app;
     CAboutDlg about;
+    HWND hDialog = nullptr, hOk = nullptr;
     Later([&] {
         QWidget* window = AfxWidgetFromHandle(about.GetSafeHwnd());
         ASSERT_NE(window, nullptr);
@@ -219,10 +220,23 @@ TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
                       label->contentsRect().width())
                 << label->text().toStdString();
         }
+        hDialog = about.GetSafeHwnd();
+        hOk = about.GetDlgItem(IDOK)->GetSafeHwnd();
         QTest::mouseClick(Item(about, IDOK), Qt::LeftButton);
     });
     EXPECT_EQ(about.DoModal(), IDOK);
     EXPECT_EQ(about.GetSafeHwnd(), nullptr);
+    // The handles of a closed dialog and its controls find nothing; a message to them is
+    // dropped rather than reaching the freed widgets.
+    ASSERT_TRUE(hDialog && hOk);
+    char text[16] = "untouched";
+    for (HWND hWnd : {hDialog, hOk}) {
+        EXPECT_EQ(AfxWidgetFromHandle(hWnd), nullptr);
+        EXPECT_EQ(CWnd::FromHandle(hWnd), nullptr);
+        EXPECT_EQ(::SendMessage(hWnd, WM_GETTEXT, sizeof(text), (LPARAM)text), 0);
+        EXPECT_EQ(::SendMessage(hWnd, WM_CLOSE, 0, 0), 0);
+    }
+    EXPECT_STREQ(text, "untouched");
 }
 
 TEST_F(GuiTest, InvalidatingWithoutErasingKeepsThePicture) {

@@ -21,7 +21,7 @@ public:
     DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent);
     ~DialogWidget() override;
 
-    HWND Handle() { return HandleFromWidget(this); }
+    HWND Handle() { return AfxHandleFromWidget(this); }
     QWidget* Control(int nID) const;
 
     void Invalidate(const QRect& rect, bool bErase);

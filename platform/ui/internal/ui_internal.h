@@ -1,7 +1,7 @@
 // What lies behind the window handles: Qt widgets. Private to the platform's window side.
 #pragma once
 
-#include "afxwin.h"
+#include "afxqt.h"
 
 #include <QByteArray>
 #include <QFont>
@@ -20,12 +20,6 @@ namespace ui {
 
 class DialogWidget;
 
-inline QWidget* WidgetFromHandle(HWND hWnd) {
-    return reinterpret_cast<QWidget*>(hWnd);
-}
-inline HWND HandleFromWidget(QWidget* widget) {
-    return reinterpret_cast<HWND>(widget);
-}
 DialogWidget* AsDialog(HWND hWnd);
 
 // Text crosses between the framework's 8-bit strings and Qt as UTF-8.
@@ -73,8 +67,5 @@ DroppedFiles LocalFilesOf(const QMimeData* mime);
 QSettings::Format ProfileFormat();
 // Whether a value fits on one line of that file.
 bool IsProfileText(const QString& text);
-
-// Forgets the objects attached to a widget when it is destroyed.
-void TrackWidget(QWidget* widget);
 
 } // namespace ui
