@@ -3,7 +3,7 @@
 #include "ui_internal.h"
 
 #include <QIODevice>
-#include <QSet>
+#include <QMap>
 #include <QStringList>
 
 namespace {
@@ -66,65 +66,53 @@ bool ReadProfile(QIODevice& device, QSettings::SettingsMap& map) {
     return true;
 }
 
-// The keys of one section not yet written, as "key=value" lines.
-void AppendNewKeys(const QString& section, const QSettings::SettingsMap& map,
-                   QSet<QString>& written, QByteArray& out) {
-    for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
-        const QString& full = it.key();
-        if (full == kLayoutKey || written.contains(full))
-            continue;
-        qsizetype slash = full.lastIndexOf(QLatin1Char('/'));
-        QString keySection = slash < 0 ? QString() : full.left(slash);
-        if (keySection != section)
-            continue;
-        out += (full.mid(slash + 1) + QLatin1Char('=') + it.value().toString()).toUtf8() + '\n';
-        written.insert(full);
-    }
+QString SectionPart(const QString& fullKey) {
+    qsizetype slash = fullKey.lastIndexOf(QLatin1Char('/'));
+    return slash < 0 ? QString() : fullKey.left(slash);
 }
 
+// Keys the file already holds are written where they stand, new keys at the end of their
+// section, new sections at the end of the file.
 bool WriteProfile(QIODevice& device, const QSettings::SettingsMap& map) {
-    const QStringList layout = map.value(kLayoutKey).toStringList();
+    QMap<QString, QStringList> unwritten; // by section
+    for (auto it = map.constBegin(); it != map.constEnd(); ++it)
+        if (it.key() != kLayoutKey)
+            unwritten[SectionPart(it.key())] += it.key();
     QByteArray out;
-    QSet<QString> written;
-    QSet<QString> sections{QString()};
+    auto line = [&out](const QString& text) { out += text.toUtf8() + '\n'; };
+    auto entry = [&](const QString& full) {
+        line(full.mid(full.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char('=') +
+             map.value(full).toString());
+    };
+    auto finishSection = [&](const QString& section) {
+        for (const QString& full : unwritten.take(section))
+            entry(full);
+    };
     QString section;
-    for (const QString& line : layout) {
-        if (IsSectionLine(line)) {
-            // New keys of the section just ended go at its end, before the next header.
-            AppendNewKeys(section, map, written, out);
-            section = SectionOf(line);
-            sections.insert(section);
-            out += line.toUtf8() + '\n';
+    for (const QString& text : map.value(kLayoutKey).toStringList()) {
+        if (IsSectionLine(text)) {
+            finishSection(section);
+            section = SectionOf(text);
+            line(text);
             continue;
         }
-        QString key = KeyOf(line);
-        if (key.isEmpty()) {
-            out += line.toUtf8() + '\n';
-            continue;
-        }
+        const QString key = KeyOf(text);
         const QString full = FullKey(section, key);
-        if (written.contains(full)) {
-            out += line.toUtf8() + '\n'; // a second equal key, never read: kept as it was
-            continue;
-        }
-        written.insert(full);
-        auto it = map.constFind(full);
-        if (it != map.constEnd())
-            out += (key + QLatin1Char('=') + it.value().toString()).toUtf8() + '\n';
-        // A key no longer in the map was removed: its line goes.
+        if (key.isEmpty())
+            line(text);
+        else if (unwritten[section].removeOne(full))
+            entry(full);
+        else if (map.contains(full))
+            line(text); // a second equal key, never read: kept as it was
+        // Otherwise the key was removed and its line goes.
     }
-    AppendNewKeys(section, map, written, out);
-    // Sections that the file did not have yet.
-    for (auto it = map.constBegin(); it != map.constEnd(); ++it) {
-        if (it.key() == kLayoutKey || written.contains(it.key()))
+    finishSection(section);
+    for (auto it = unwritten.constBegin(); it != unwritten.constEnd(); ++it) {
+        if (it.value().isEmpty())
             continue;
-        qsizetype slash = it.key().lastIndexOf(QLatin1Char('/'));
-        QString keySection = slash < 0 ? QString() : it.key().left(slash);
-        if (!sections.contains(keySection)) {
-            out += (QLatin1Char('[') + keySection + QLatin1Char(']')).toUtf8() + '\n';
-            sections.insert(keySection);
-        }
-        AppendNewKeys(keySection, map, written, out);
+        line(QLatin1Char('[') + it.key() + QLatin1Char(']'));
+        for (const QString& full : it.value())
+            entry(full);
     }
     return device.write(out) == out.size();
 }
