@@ -77,29 +77,16 @@ QString TextOf(LPCSTR text, int cchText, UINT format) {
 }
 
 int QtFlags(UINT format) {
-    int flags = Qt::TextDontClip;
-    if (format & DT_CENTER)
-        flags |= Qt::AlignHCenter;
-    else if (format & DT_RIGHT)
-        flags |= Qt::AlignRight;
-    else
-        flags |= Qt::AlignLeft;
-    if (format & DT_SINGLELINE) {
-        flags |= Qt::TextSingleLine;
-        if (format & DT_VCENTER)
-            flags |= Qt::AlignVCenter;
-        else if (format & DT_BOTTOM)
-            flags |= Qt::AlignBottom;
-        else
-            flags |= Qt::AlignTop;
-    } else {
-        flags |= Qt::AlignTop;
-        if (format & DT_WORDBREAK)
-            flags |= Qt::TextWordWrap;
-    }
-    if (!(format & DT_NOPREFIX))
-        flags |= Qt::TextShowMnemonic;
-    return flags;
+    int flags = Qt::TextDontClip | ((format & DT_NOPREFIX) ? 0 : Qt::TextShowMnemonic);
+    flags |= (format & DT_CENTER)  ? Qt::AlignHCenter
+             : (format & DT_RIGHT) ? Qt::AlignRight
+                                   : Qt::AlignLeft;
+    if (!(format & DT_SINGLELINE))
+        return flags | Qt::AlignTop | ((format & DT_WORDBREAK) ? Qt::TextWordWrap : 0);
+    return flags | Qt::TextSingleLine |
+           ((format & DT_VCENTER)  ? Qt::AlignVCenter
+            : (format & DT_BOTTOM) ? Qt::AlignBottom
+                                   : Qt::AlignTop);
 }
 
 QRectF LayoutRect(const RECT& rc) {

@@ -20,6 +20,15 @@ namespace {
 
 constexpr const char* kStyleProperty = "afxStyle";
 
+// A one-pixel frame along the edges of r: top and left in one colour, bottom and right (which
+// take the corners they share with the others) in another.
+void DrawEdge(QPainter& painter, const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
+    painter.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), topLeft);
+    painter.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), topLeft);
+    painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), bottomRight);
+    painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), bottomRight);
+}
+
 // A static frame or rectangle. It draws only its edges (or, for a rectangle, itself), so
 // whatever the dialog paints inside a frame shows through.
 class StaticShape : public QWidget {
@@ -31,33 +40,16 @@ protected:
         QPainter painter(this);
         QRect r = rect();
         if (m_dwStyle & SS_SUNKEN) {
-            DrawSunkenEdge(painter, r);
+            DrawEdge(painter, r, palette().color(QPalette::Dark), palette().color(QPalette::Light));
             r.adjust(1, 1, -1, -1);
         }
         if ((m_dwStyle & SS_TYPEMASK) == SS_BLACKRECT)
             painter.fillRect(r, Qt::black);
-        else
-            DrawBox(painter, r, Qt::black);
+        else if (!r.isEmpty())
+            DrawEdge(painter, r, Qt::black, Qt::black);
     }
 
 private:
-    static void DrawBox(QPainter& painter, const QRect& r, const QColor& colour) {
-        if (r.isEmpty())
-            return;
-        painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), colour);
-        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), colour);
-        painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), colour);
-        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), colour);
-    }
-    void DrawSunkenEdge(QPainter& painter, const QRect& r) {
-        QColor shadow = palette().color(QPalette::Dark);
-        QColor light = palette().color(QPalette::Light);
-        painter.fillRect(QRect(r.left(), r.top(), r.width(), 1), shadow);
-        painter.fillRect(QRect(r.left(), r.top(), 1, r.height()), shadow);
-        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), light);
-        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), light);
-    }
-
     DWORD m_dwStyle;
 };
 
@@ -88,19 +80,12 @@ protected:
 private:
     static constexpr int kCaptionIndent = 7;
 
-    // A shadow line with a light line inside it on the top and left, and the other way round
-    // on the bottom and right: a groove.
+    // A groove: a shadow frame with a light one inside it, each lit from the other side.
     void DrawEtchedEdge(QPainter& painter, const QRect& r) {
         const QColor shadow = palette().color(QPalette::Dark);
         const QColor light = palette().color(QPalette::Light);
-        painter.fillRect(QRect(r.left(), r.top(), r.width() - 1, 1), shadow);
-        painter.fillRect(QRect(r.left(), r.top(), 1, r.height() - 1), shadow);
-        painter.fillRect(QRect(r.left() + 1, r.top() + 1, r.width() - 3, 1), light);
-        painter.fillRect(QRect(r.left() + 1, r.top() + 1, 1, r.height() - 3), light);
-        painter.fillRect(QRect(r.left(), r.bottom(), r.width(), 1), light);
-        painter.fillRect(QRect(r.right(), r.top(), 1, r.height()), light);
-        painter.fillRect(QRect(r.left() + 1, r.bottom() - 1, r.width() - 2, 1), shadow);
-        painter.fillRect(QRect(r.right() - 1, r.top() + 1, 1, r.height() - 2), shadow);
+        DrawEdge(painter, r, shadow, light);
+        DrawEdge(painter, r.adjusted(1, 1, -1, -1), light, shadow);
     }
 };
 
