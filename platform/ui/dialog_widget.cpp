@@ -502,9 +502,6 @@ LRESULT DialogWidget::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
         case SC_MINIMIZE:
             showMinimized();
             return 0;
-        case SC_RESTORE:
-            showNormal();
-            return 0;
         }
         return 0;
     case WM_SETICON:

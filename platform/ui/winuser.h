@@ -52,7 +52,6 @@ typedef HICON HCURSOR;
 // System commands.
 #define SC_MINIMIZE 0xF020
 #define SC_CLOSE 0xF060
-#define SC_RESTORE 0xF120
 
 // Menu item flags.
 #define MF_STRING 0x00000000L
