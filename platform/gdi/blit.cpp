@@ -8,9 +8,10 @@
 #include <QPainter>
 
 #include <algorithm>
-
 #include <cmath>
 #include <cstring>
+#include <tuple>
+#include <utility>
 #include <vector>
 
 using namespace gdi;
@@ -64,22 +65,19 @@ long long FirstReaching(const Axis& a, long long lo, long long hi, long long lim
 // [0, sLimit): the part of the run that neither reads nor writes outside a bitmap.
 bool ClipAxis(const Axis& a, long long dLo, long long dHi, long long sLimit, long long& k0,
               long long& k1) {
-    long long lo = dLo - a.m_d0 > 0 ? dLo - a.m_d0 : 0;
-    long long hi = dHi - a.m_d0 < a.m_dn ? dHi - a.m_d0 : a.m_dn;
+    long long lo = std::max(dLo - a.m_d0, 0LL);
+    long long hi = std::min(dHi - a.m_d0, a.m_dn);
     if (lo >= hi)
         return false;
-    if (!a.m_mirror) {
-        k0 = FirstReaching(a, lo, hi, 0);
-        k1 = FirstReaching(a, k0, hi, sLimit);
-        return k0 < k1;
-    }
     // Mirrored step k samples what the unmirrored step dn - 1 - k does.
+    if (a.m_mirror)
+        std::tie(lo, hi) = std::pair{a.m_dn - hi, a.m_dn - lo};
     Axis forward = a;
     forward.m_mirror = false;
-    const long long j0 = FirstReaching(forward, a.m_dn - hi, a.m_dn - lo, 0);
-    const long long j1 = FirstReaching(forward, j0, a.m_dn - lo, sLimit);
-    k0 = a.m_dn - j1;
-    k1 = a.m_dn - j0;
+    const long long j0 = FirstReaching(forward, lo, hi, 0);
+    const long long j1 = FirstReaching(forward, j0, hi, sLimit);
+    k0 = a.m_mirror ? a.m_dn - j1 : j0;
+    k1 = a.m_mirror ? a.m_dn - j0 : j1;
     return k0 < k1;
 }
 
