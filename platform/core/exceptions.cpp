@@ -1,8 +1,5 @@
 #include "exceptions.h"
 
-#include <cstdlib>
-#include <cstring>
-
 namespace {
 long g_liveExceptions = 0;
 }
@@ -26,14 +23,4 @@ CException::~CException() {
 void CException::Delete() {
     if (m_bAutoDelete > 0)
         delete this;
-}
-
-CFileException::CFileException(int cause, LONG lOsError, LPCTSTR lpszFileName)
-    : m_cause(cause), m_lOsError(lOsError), m_strFileName(nullptr) {
-    if (lpszFileName)
-        m_strFileName = strdup(lpszFileName);
-}
-
-CFileException::~CFileException() {
-    free(m_strFileName);
 }

@@ -2,6 +2,7 @@
 // (throw new CFileException(...)), caught as CException*, and released with Delete().
 #pragma once
 
+#include "cstring.h"
 #include "object.h"
 
 class CException : public CObject {
@@ -37,12 +38,12 @@ public:
         endOfFile = 14
     };
 
-    explicit CFileException(int cause = none, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr);
-    ~CFileException() override;
+    explicit CFileException(int cause = none, LONG lOsError = -1, LPCTSTR lpszFileName = nullptr)
+        : m_cause(cause), m_lOsError(lOsError), m_strFileName(lpszFileName) {}
 
     int m_cause;
     LONG m_lOsError;
-    char* m_strFileName;
+    CString m_strFileName;
 };
 
 // Number of exception objects alive: tests use it to prove every caught exception was deleted.
