@@ -9,6 +9,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -18,85 +19,11 @@ using u64 = std::uint64_t;
 // ---------------------------------------------------------------------------------------
 // Exact nearest-colour matching for true-colour sources.
 
-// The RGB cube is cut into cells of 8 x 8 x 8 colours. A cell, when a pixel first falls
-// into it, gets the list of table entries that can be nearest somewhere inside it (taken
-// from the list of its enclosing coarse cell of 32 x 32 x 32, so that opening a cell stays
-// cheap); a colour, when first seen, is searched among its cell's candidates only and its
-// answer kept. A full 16M-entry table would cost more to fill than a small picture costs to
-// convert; here nothing is computed that the picture does not use.
-class NearestColorCache {
-public:
-    explicit NearestColorCache(const RGBQUAD* table);
-
-    BYTE Map(BYTE r, BYTE g, BYTE b) {
-        const unsigned cell = (unsigned)(r >> kShift) << (2 * kCellBits) |
-                              (unsigned)(g >> kShift) << kCellBits | (unsigned)(b >> kShift);
-        std::uint32_t base = m_cells[cell];
-        if (base == 0)
-            base = OpenCell(cell);
-        const unsigned inner = (unsigned)(r & kMask) << (2 * kShift) |
-                               (unsigned)(g & kMask) << kShift | (unsigned)(b & kMask);
-        const std::uint16_t answer = m_answers[base + inner];
-        return answer != kUnknown ? (BYTE)answer : Search(base + inner, r, g, b);
-    }
-
-private:
-    static constexpr int kShift = 3;             // a cell spans 8 levels per channel
-    static constexpr int kCellBits = 8 - kShift; // 32 cells per channel
-    static constexpr unsigned kMask = (1u << kShift) - 1;
-    static constexpr unsigned kCellColors = 1u << (3 * kShift);
-    static constexpr int kCoarseShift = 5; // a coarse cell spans 32 levels per channel
-    static constexpr std::uint16_t kUnknown = 0xFFFF;
-    static constexpr std::uint32_t kSearchesBeforeFill = 16;
-
-    struct Entry {
-        int m_r, m_g, m_b;
-        BYTE m_index;
-    };
-    struct Span {
-        std::uint32_t m_first = 0, m_count = 0;
-    };
-    struct Cell {
-        Span m_candidates;
-        int m_r0 = 0, m_g0 = 0, m_b0 = 0; // the cell's lowest level in each channel
-        std::uint32_t m_searches = 0;
-    };
-
-    std::uint32_t OpenCell(unsigned cell);
-    Span CoarseCandidates(int r, int g, int b);
-    Span Prune(Span from, int r0, int g0, int b0, int size);
-    BYTE Nearest(Span span, int r, int g, int b) const;
-    BYTE Search(std::uint32_t slot, int r, int g, int b);
-    void FillCell(std::uint32_t base, const Cell& cell);
-
-    std::vector<Entry> m_entries;         // distinct colours, each at its lowest index
-    std::vector<Entry> m_pool;            // candidate lists, one after another
-    std::vector<Span> m_coarse;           // candidates of each coarse cell; count 0 = not yet
-    std::vector<std::uint32_t> m_cells;   // where a cell's answers start; 0 = not opened yet
-    std::vector<Cell> m_opened;           // candidates of each opened cell, by answers / 512
-    std::vector<std::uint16_t> m_answers; // index per colour of opened cells, or kUnknown
+struct PaletteEntry {
+    int m_r, m_g, m_b;
+    BYTE m_index;
 };
-
-NearestColorCache::NearestColorCache(const RGBQUAD* table)
-    : m_coarse(1u << (3 * (8 - kCoarseShift))), m_cells(1u << (3 * kCellBits), 0), m_opened(1),
-      m_answers(kCellColors, kUnknown) {
-    // A later entry with the colour of an earlier one can never win the lowest-index tie,
-    // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
-    std::vector<std::uint32_t> keys(256);
-    for (unsigned i = 0; i < 256; ++i)
-        keys[i] = (std::uint32_t)table[i].rgbRed << 24 | (std::uint32_t)table[i].rgbGreen << 16 |
-                  (std::uint32_t)table[i].rgbBlue << 8 | i;
-    std::sort(keys.begin(), keys.end());
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (i > 0 && keys[i] >> 8 == keys[i - 1] >> 8)
-            continue;
-        m_entries.push_back(Entry{(int)(keys[i] >> 24), (int)(keys[i] >> 16 & 255),
-                                  (int)(keys[i] >> 8 & 255), (BYTE)(keys[i] & 255)});
-    }
-    std::sort(m_entries.begin(), m_entries.end(),
-              [](const Entry& a, const Entry& b) { return a.m_index < b.m_index; });
-    m_pool = m_entries;
-}
+using Candidates = std::vector<PaletteEntry>;
 
 int AxisNearest(int c, int lo, int hi) {
     return c < lo ? lo - c : c > hi ? c - hi : 0;
@@ -105,15 +32,16 @@ int AxisFarthest(int c, int lo, int hi) {
     return std::max(c - lo, hi - c);
 }
 
-// Entries of `from` that may be nearest to some colour of the box: the nearest entry of any
-// colour lies within the smallest farthest-distance, so an entry whose nearest point is
-// farther than that can be dropped. Ties survive, and the list keeps ascending index order.
-NearestColorCache::Span NearestColorCache::Prune(Span from, int r0, int g0, int b0, int size) {
+// The entries of `from` that may be nearest to some colour of the box of `size` levels a
+// side from (r0, g0, b0): the nearest entry of any colour lies within the smallest
+// farthest-distance, so an entry whose nearest point is farther than that can be dropped.
+// Ties survive, and the list keeps its order.
+void Prune(const Candidates& from, int r0, int g0, int b0, int size, Candidates& kept) {
     const int r1 = r0 + size - 1, g1 = g0 + size - 1, b1 = b0 + size - 1;
     int nearest[256];
     int bound = 1 << 30;
-    for (std::uint32_t i = 0; i < from.m_count; ++i) {
-        const Entry& e = m_pool[from.m_first + i];
+    for (size_t i = 0; i < from.size(); ++i) {
+        const PaletteEntry& e = from[i];
         const int dr = AxisNearest(e.m_r, r0, r1), dg = AxisNearest(e.m_g, g0, g1),
                   db = AxisNearest(e.m_b, b0, b1);
         const int fr = AxisFarthest(e.m_r, r0, r1), fg = AxisFarthest(e.m_g, g0, g1),
@@ -121,76 +49,110 @@ NearestColorCache::Span NearestColorCache::Prune(Span from, int r0, int g0, int 
         nearest[i] = dr * dr + dg * dg + db * db;
         bound = std::min(bound, fr * fr + fg * fg + fb * fb);
     }
-    Span kept{(std::uint32_t)m_pool.size(), 0};
-    for (std::uint32_t i = 0; i < from.m_count; ++i)
-        if (nearest[i] <= bound) {
-            const Entry e = m_pool[from.m_first + i]; // m_pool may move as it grows
-            m_pool.push_back(e);
-            ++kept.m_count;
-        }
-    return kept;
+    kept.clear();
+    for (size_t i = 0; i < from.size(); ++i)
+        if (nearest[i] <= bound)
+            kept.push_back(from[i]);
 }
 
-NearestColorCache::Span NearestColorCache::CoarseCandidates(int r, int g, int b) {
-    const int bits = 8 - kCoarseShift;
-    const unsigned c = (unsigned)(r >> kCoarseShift) << (2 * bits) |
-                       (unsigned)(g >> kCoarseShift) << bits | (unsigned)(b >> kCoarseShift);
-    if (m_coarse[c].m_count == 0) {
-        const int mask = ~((1 << kCoarseShift) - 1);
-        m_coarse[c] = Prune(Span{0, (std::uint32_t)m_entries.size()}, r & mask, g & mask, b & mask,
-                            1 << kCoarseShift);
+// The number of the box of 2^shift levels a side that holds the colour.
+unsigned BoxOf(int r, int g, int b, int shift) {
+    const int bits = 8 - shift;
+    return (unsigned)(r >> shift) << (2 * bits) | (unsigned)(g >> shift) << bits |
+           (unsigned)(b >> shift);
+}
+
+// The RGB cube is cut into cells of 4 x 4 x 4 colours, and a cell is answered whole when a
+// pixel first falls into it: no per-colour bookkeeping, and a cell's answers share a cache
+// line. Its colours are searched among the few entries that can be nearest anywhere in it,
+// pruned from the list of its coarse cell of 32 x 32 x 32 rather than from the whole table,
+// which keeps a small picture, meeting a new cell at almost every pixel, cheap. Nothing is
+// computed for cells the picture does not meet.
+class NearestColorCache {
+public:
+    explicit NearestColorCache(const RGBQUAD* table);
+
+    BYTE Map(BYTE r, BYTE g, BYTE b) {
+        std::uint32_t base = m_cells[BoxOf(r, g, b, kCellShift)];
+        if (base == 0)
+            base = OpenCell(r, g, b);
+        return m_answers[base + ((unsigned)(r & kInner) << (2 * kCellShift) |
+                                 (unsigned)(g & kInner) << kCellShift | (unsigned)(b & kInner))];
     }
-    return m_coarse[c];
+
+private:
+    static constexpr int kCellShift = 2;
+    static constexpr int kCellSide = 1 << kCellShift;
+    static constexpr int kInner = kCellSide - 1;
+    static constexpr int kCellColors = kCellSide * kCellSide * kCellSide;
+    static constexpr int kCoarseShift = 5;
+
+    std::uint32_t OpenCell(int r, int g, int b);
+    const Candidates& CoarseCandidates(int r, int g, int b);
+
+    Candidates m_distinct;              // the table without repeated colours, in index order
+    std::vector<Candidates> m_coarse;   // per coarse cell; empty until a pixel falls into it
+    Candidates m_cellCandidates;        // of the cell being opened
+    std::vector<std::uint32_t> m_cells; // where a cell's answers start; 0 = not opened yet
+    std::vector<BYTE> m_answers;        // one cell after another, after an unused first one
+};
+
+NearestColorCache::NearestColorCache(const RGBQUAD* table)
+    : m_coarse(1u << (3 * (8 - kCoarseShift))), m_cells(1u << (3 * (8 - kCellShift))),
+      m_answers(kCellColors) {
+    for (int i = 0; i < 256; ++i)
+        m_distinct.push_back(
+            PaletteEntry{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, (BYTE)i});
+    // A later entry with the colour of an earlier one can never win the lowest-index tie,
+    // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
+    auto colour = [](const PaletteEntry& e) { return std::tie(e.m_r, e.m_g, e.m_b); };
+    std::stable_sort(
+        m_distinct.begin(), m_distinct.end(),
+        [&](const PaletteEntry& a, const PaletteEntry& b) { return colour(a) < colour(b); });
+    m_distinct.erase(std::unique(m_distinct.begin(), m_distinct.end(),
+                                 [&](const PaletteEntry& a, const PaletteEntry& b) {
+                                     return colour(a) == colour(b);
+                                 }),
+                     m_distinct.end());
+    std::sort(m_distinct.begin(), m_distinct.end(),
+              [](const PaletteEntry& a, const PaletteEntry& b) { return a.m_index < b.m_index; });
 }
 
-std::uint32_t NearestColorCache::OpenCell(unsigned cell) {
-    const int r0 = (int)(cell >> (2 * kCellBits)) << kShift;
-    const int g0 = (int)(cell >> kCellBits & ((1u << kCellBits) - 1)) << kShift;
-    const int b0 = (int)(cell & ((1u << kCellBits) - 1)) << kShift;
-    const Span candidates = Prune(CoarseCandidates(r0, g0, b0), r0, g0, b0, 1 << kShift);
+const Candidates& NearestColorCache::CoarseCandidates(int r, int g, int b) {
+    Candidates& coarse = m_coarse[BoxOf(r, g, b, kCoarseShift)];
+    if (coarse.empty()) {
+        const int corner = ~((1 << kCoarseShift) - 1);
+        Prune(m_distinct, r & corner, g & corner, b & corner, 1 << kCoarseShift, coarse);
+    }
+    return coarse;
+}
 
+// Candidates come in index order and only a strictly smaller distance replaces an answer,
+// so a tie keeps the lowest index. The loops are written per channel so that the compiler
+// keeps each channel's square out of the inner loop.
+std::uint32_t NearestColorCache::OpenCell(int r, int g, int b) {
+    const int r0 = r & ~kInner, g0 = g & ~kInner, b0 = b & ~kInner;
+    Prune(CoarseCandidates(r0, g0, b0), r0, g0, b0, kCellSide, m_cellCandidates);
     const std::uint32_t base = (std::uint32_t)m_answers.size();
-    // A cell with one candidate is answered whole at once.
-    const std::uint16_t fill =
-        candidates.m_count == 1 ? m_pool[candidates.m_first].m_index : kUnknown;
-    m_answers.resize(m_answers.size() + kCellColors, fill);
-    m_opened.push_back(Cell{candidates, r0, g0, b0, 0});
-    m_cells[cell] = base;
-    return base;
-}
-
-BYTE NearestColorCache::Nearest(Span span, int r, int g, int b) const {
-    int best = 1 << 30;
-    BYTE index = 0;
-    for (std::uint32_t i = 0; i < span.m_count; ++i) {
-        const Entry& e = m_pool[span.m_first + i];
-        const int d =
-            (e.m_r - r) * (e.m_r - r) + (e.m_g - g) * (e.m_g - g) + (e.m_b - b) * (e.m_b - b);
-        if (d < best) {
-            best = d;
-            index = e.m_index;
-        }
+    m_answers.resize(base + kCellColors);
+    BYTE* answers = m_answers.data() + base;
+    int best[kCellColors];
+    std::fill(best, best + kCellColors, 1 << 30);
+    for (const PaletteEntry e : m_cellCandidates) { // a copy: the stores below may alias it
+        int i = 0;
+        for (int cr = r0; cr < r0 + kCellSide; ++cr)
+            for (int cg = g0; cg < g0 + kCellSide; ++cg)
+                for (int cb = b0; cb < b0 + kCellSide; ++cb, ++i) {
+                    const int d = (cr - e.m_r) * (cr - e.m_r) + (cg - e.m_g) * (cg - e.m_g) +
+                                  (cb - e.m_b) * (cb - e.m_b);
+                    if (d < best[i]) {
+                        best[i] = d;
+                        answers[i] = e.m_index;
+                    }
+                }
     }
-    return index;
-}
-
-// A cell that keeps meeting new colours is answered whole: that costs less than the
-// mispredicted branch of each further first sight.
-BYTE NearestColorCache::Search(std::uint32_t slot, int r, int g, int b) {
-    Cell& cell = m_opened[slot / kCellColors];
-    const BYTE index = Nearest(cell.m_candidates, r, g, b);
-    m_answers[slot] = index;
-    if (++cell.m_searches == kSearchesBeforeFill)
-        FillCell(slot - slot % kCellColors, cell);
-    return index;
-}
-
-void NearestColorCache::FillCell(std::uint32_t base, const Cell& cell) {
-    std::uint16_t* out = m_answers.data() + base;
-    for (unsigned i = 0; i < kCellColors; ++i)
-        if (out[i] == kUnknown)
-            out[i] = Nearest(cell.m_candidates, cell.m_r0 + (int)(i >> (2 * kShift)),
-                             cell.m_g0 + (int)(i >> kShift & kMask), cell.m_b0 + (int)(i & kMask));
+    m_cells[BoxOf(r, g, b, kCellShift)] = base;
+    return base;
 }
 
 // ---------------------------------------------------------------------------------------
