@@ -4,15 +4,13 @@
 #include <QApplication>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QStringList>
 
-#include <climits>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <string>
-#include <unistd.h>
-#include <vector>
+#include <utility>
 
 IMPLEMENT_DYNAMIC(CWinApp, CObject)
 
@@ -34,15 +32,10 @@ std::string ExecutableBaseName() {
     return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
 }
 
-// Messages from the toolkit while the application object is made; given on unless the toolkit
-// gives up, which it does only when it finds no display to show windows on.
-struct HeldMessage {
-    QtMsgType m_type;
-    std::string m_file, m_function, m_category;
-    int m_line;
-    QString m_text;
-};
-std::vector<HeldMessage> g_heldMessages;
+// Messages from the toolkit while the application object is made, as the default handler
+// would print them; given on unless the toolkit gives up, which it does only when it finds no
+// display to show windows on.
+QStringList g_heldMessages;
 
 void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QString& text) {
     if (type == QtFatalMsg) {
@@ -51,24 +44,15 @@ void HoldMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
         fflush(stderr);
         std::_Exit(1);
     }
-    g_heldMessages.push_back({type, context.file ? context.file : "",
-                              context.function ? context.function : "",
-                              context.category ? context.category : "", context.line, text});
+    g_heldMessages += qFormatLogMessage(type, context, text);
 }
 
 std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
     QtMessageHandler previous = qInstallMessageHandler(HoldMessage);
     auto application = std::make_unique<QApplication>(argc, argv);
     qInstallMessageHandler(previous);
-    for (const HeldMessage& held : g_heldMessages) {
-        QMessageLogContext context(held.m_file.c_str(), held.m_line, held.m_function.c_str(),
-                                   held.m_category.c_str());
-        if (previous)
-            previous(held.m_type, context, held.m_text);
-        else
-            qt_message_output(held.m_type, context, held.m_text);
-    }
-    g_heldMessages.clear();
+    for (const QString& held : std::exchange(g_heldMessages, {}))
+        fprintf(stderr, "%s\n", qPrintable(held));
     // The version block's product version, as the package and the desktop's software centre
     // give it.
     const WORD* v = ResFindVersion()->productVersion;
