@@ -12,7 +12,7 @@ IMPLEMENT_DYNAMIC(CException, CObject)
 IMPLEMENT_DYNAMIC(CMemoryException, CException)
 IMPLEMENT_DYNAMIC(CFileException, CException)
 
-CException::CException(BOOL bAutoDelete) : m_bAutoDelete(bAutoDelete) {
+CException::CException() {
     ++g_liveExceptions;
 }
 
@@ -21,6 +21,5 @@ CException::~CException() {
 }
 
 void CException::Delete() {
-    if (m_bAutoDelete > 0)
-        delete this;
+    delete this;
 }

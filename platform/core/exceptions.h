@@ -8,13 +8,11 @@
 class CException : public CObject {
     DECLARE_DYNAMIC(CException)
 public:
-    explicit CException(BOOL bAutoDelete = TRUE);
+    CException();
     ~CException() override;
 
-    // Frees a heap exception; an exception that is not auto-deleting (a static one) stays.
+    // Frees the exception: every exception here is made with new.
     void Delete();
-
-    BOOL m_bAutoDelete;
 };
 
 class CMemoryException : public CException {

@@ -1,8 +1,5 @@
 #include "afxgdi.h"
 
-IMPLEMENT_DYNAMIC(CGdiObject, CObject)
-IMPLEMENT_DYNAMIC(CPalette, CGdiObject)
-
 CGdiObject::~CGdiObject() {
     DeleteObject();
 }

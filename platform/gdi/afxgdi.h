@@ -5,7 +5,6 @@
 #include "object.h"
 
 class CGdiObject : public CObject {
-    DECLARE_DYNAMIC(CGdiObject)
 public:
     CGdiObject() : m_hObject(nullptr) {}
     ~CGdiObject() override;
@@ -20,7 +19,6 @@ public:
 };
 
 class CPalette : public CGdiObject {
-    DECLARE_DYNAMIC(CPalette)
 public:
     CPalette() = default;
 

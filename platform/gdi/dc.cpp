@@ -11,8 +11,6 @@
 
 using namespace gdi;
 
-IMPLEMENT_DYNAMIC(CDC, CObject)
-
 namespace {
 
 constexpr COLORREF kClrInvalid = 0xFFFFFFFF;

@@ -61,7 +61,6 @@ BOOL BitBlt(HDC hdcDest, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y
 BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color);
 
 class CDC : public CObject {
-    DECLARE_DYNAMIC(CDC)
 public:
     CDC();
     // A painter context on pPainter (not owned).

@@ -18,8 +18,6 @@
 
 using namespace gdi;
 
-IMPLEMENT_DYNAMIC(CFont, CGdiObject)
-
 namespace {
 
 // Pixel sizes past this are clamped: a hostile height must not make Qt rasterise glyphs the
@@ -175,32 +173,23 @@ int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
     return TextHeight(font, job, format);
 }
 
-HFONT CreateFontA(int cHeight, int, int, int, int cWeight, DWORD bItalic, DWORD bUnderline,
-                  DWORD bStrikeOut, DWORD, DWORD, DWORD, DWORD, DWORD, LPCSTR pszFaceName) {
+BOOL CFont::CreateFont(int nHeight, int, int, int, int nWeight, BYTE bItalic, BYTE bUnderline,
+                       BYTE cStrikeOut, BYTE, BYTE, BYTE, BYTE, BYTE, LPCTSTR lpszFacename) {
+    DeleteObject();
     Font* font = new (std::nothrow) Font;
     if (!font)
-        return nullptr;
-    font->m_height = cHeight;
-    font->m_weight = cWeight;
+        return FALSE;
+    font->m_height = nHeight;
+    font->m_weight = nWeight;
     font->m_italic = bItalic != 0;
     font->m_underline = bUnderline != 0;
-    font->m_strikeOut = bStrikeOut != 0;
+    font->m_strikeOut = cStrikeOut != 0;
     try {
-        if (pszFaceName)
-            font->m_face.assign(pszFaceName, strnlen(pszFaceName, kMaxFaceLength));
+        if (lpszFacename)
+            font->m_face.assign(lpszFacename, strnlen(lpszFacename, kMaxFaceLength));
     } catch (const std::bad_alloc&) {
         delete font;
-        return nullptr;
+        return FALSE;
     }
-    return HandleOfNew<HFONT>(font);
-}
-
-BOOL CFont::CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight,
-                       BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet,
-                       BYTE nOutPrecision, BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,
-                       LPCTSTR lpszFacename) {
-    DeleteObject();
-    return Attach(CreateFontA(nHeight, nWidth, nEscapement, nOrientation, nWeight, bItalic,
-                              bUnderline, cStrikeOut, nCharSet, nOutPrecision, nClipPrecision,
-                              nQuality, nPitchAndFamily, lpszFacename));
+    return Attach(HandleOfNew<HFONT>(font));
 }

@@ -30,19 +30,14 @@
 // the height of the text; 0, drawing nothing, on any other context.
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format);
 
-// A font described by height in pixels (negative: character height; positive: cell height,
-// ascent plus descent; 0: a default), weight (FW_*), italic, underline, strike-out and face.
-// The other arguments are accepted for the calling code's sake and do not change the output.
-HFONT CreateFontA(int cHeight, int cWidth, int cEscapement, int cOrientation, int cWeight,
-                  DWORD bItalic, DWORD bUnderline, DWORD bStrikeOut, DWORD iCharSet,
-                  DWORD iOutPrecision, DWORD iClipPrecision, DWORD iQuality, DWORD iPitchAndFamily,
-                  LPCSTR pszFaceName);
-
 class CFont : public CGdiObject {
-    DECLARE_DYNAMIC(CFont)
 public:
     CFont() = default;
 
+    // A font described by height in pixels (negative: character height; positive: cell
+    // height, ascent plus descent; 0: a default), weight (FW_*), italic, underline, strike-out
+    // and face. The other arguments are accepted for the calling code's sake and do not change
+    // the output.
     BOOL CreateFont(int nHeight, int nWidth, int nEscapement, int nOrientation, int nWeight,
                     BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet,
                     BYTE nOutPrecision, BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,

@@ -109,7 +109,6 @@ protected:                                                                      
 // to it. The widget belongs to the window system; the object only refers to it, and forgets
 // it when the widget is destroyed.
 class CWnd : public CCmdTarget {
-    DECLARE_DYNAMIC(CWnd)
 public:
     CWnd();
     ~CWnd() override;
@@ -122,7 +121,6 @@ public:
     static CWnd* FromHandlePermanent(HWND hWnd);
     BOOL Attach(HWND hWndNew);
     HWND Detach();
-    BOOL SubclassWindow(HWND hWnd);
 
     LRESULT SendMessage(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     virtual LRESULT WindowProc(UINT message, WPARAM wParam, LPARAM lParam);
@@ -164,21 +162,14 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 
-class CStatic : public CWnd {
-    DECLARE_DYNAMIC(CStatic)
-};
-
-class CEdit : public CWnd {
-    DECLARE_DYNAMIC(CEdit)
-};
-
-class CButton : public CWnd {
-    DECLARE_DYNAMIC(CButton)
-};
+// The control classes add nothing to a window; members of these types are attached to a
+// dialog's controls by DDX_Control.
+class CStatic : public CWnd {};
+class CEdit : public CWnd {};
+class CButton : public CWnd {};
 
 // A menu: a handle to a pop-up menu that its window owns.
 class CMenu : public CObject {
-    DECLARE_DYNAMIC(CMenu)
 public:
     CMenu() : m_hMenu(nullptr) {}
 
@@ -203,7 +194,6 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl);
 void AfxMapDialogRect(LPRECT lpRect);
 
 class CDialog : public CWnd {
-    DECLARE_DYNAMIC(CDialog)
 public:
     explicit CDialog(UINT nIDTemplate, CWnd* pParentWnd = nullptr);
     ~CDialog() override;
@@ -232,35 +222,26 @@ protected:
     DECLARE_MESSAGE_MAP()
 };
 
-struct MSG {
-    HWND hwnd;
-    UINT message;
-    WPARAM wParam;
-    LPARAM lParam;
-};
-
 class CWinApp : public CCmdTarget {
-    DECLARE_DYNAMIC(CWinApp)
 public:
     // Becomes the one application object until it is destroyed. A null name means the
     // executable's base name.
     explicit CWinApp(LPCTSTR lpszAppName = nullptr);
     ~CWinApp() override;
 
-    virtual BOOL InitApplication();
     virtual BOOL InitInstance();
     virtual int Run();
     virtual int ExitInstance();
 
     BOOL Enable3dControls();
     void SetRegistryKey(LPCTSTR lpszRegistryKey);
-    // Settings under the registry key and the profile name; an unreadable store gives the
-    // default.
+    // Settings under the registry key and the application's name; an unreadable store gives
+    // the default.
     CString GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault = nullptr);
     // A null value removes the entry, a null entry the section. FALSE when the store could
     // not be written; the store is then as it was.
     BOOL WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue);
-    // The settings file: <config>/<registry key>/<profile name>.conf.
+    // The settings file: <config>/<registry key>/<application name>.conf.
     std::string GetProfilePath() const;
 
     HICON LoadIcon(UINT nIDResource) const;
@@ -268,18 +249,14 @@ public:
     afx_msg void OnHelp();
 
     CWnd* m_pMainWnd;
-    LPCTSTR m_pszAppName;
-    LPCTSTR m_pszRegistryKey;
-    LPCTSTR m_pszProfileName;
-    MSG m_msgCur;
 
     // Names the application after the executable unless it was given a name.
     void SetCurrentHandles();
 
 private:
-    std::string m_strAppName;
+    std::string m_strAppName; // empty until named
     std::string m_strRegistryKey;
-    std::string m_strProfileName;
+    int m_nExitCode = 0; // what the message loop ended with
 
     DECLARE_MESSAGE_MAP()
 };

@@ -2,8 +2,6 @@
 
 #include "resources.h"
 
-IMPLEMENT_DYNAMIC(CDialog, CWnd)
-
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
 ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
@@ -49,7 +47,7 @@ void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
     HWND hWnd = pItem->GetSafeHwnd();
     // A temporary object stands for the control until a member takes it over.
     if (CWnd::FromHandlePermanent(hWnd) == nullptr)
-        rControl.SubclassWindow(hWnd);
+        rControl.Attach(hWnd);
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)

@@ -140,11 +140,6 @@ DialogWidget::DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent)
     ResetSystemMenu();
 }
 
-DialogWidget::~DialogWidget() {
-    for (const auto& timer : m_timers)
-        killTimer(timer.first);
-}
-
 QWidget* DialogWidget::Control(int nID) const {
     for (QWidget* control : m_controls)
         if (ControlId(control) == nID)
@@ -331,7 +326,7 @@ void DialogWidget::changeEvent(QEvent* event) {
 bool DialogWidget::event(QEvent* event) {
     if (event->type() == QEvent::ScreenChangeInternal)
         Expose();
-    return QDialog::event(event);
+    return HandleFileDrag(event) || QDialog::event(event);
 }
 
 UINT_PTR DialogWidget::StartTimer(UINT_PTR nIDEvent, UINT nElapse) {

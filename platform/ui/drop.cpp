@@ -56,21 +56,6 @@ bool DialogWidget::HandleFileDrag(QEvent* event) {
     }
 }
 
-void DialogWidget::dragEnterEvent(QDragEnterEvent* event) {
-    if (!HandleFileDrag(event))
-        QDialog::dragEnterEvent(event);
-}
-
-void DialogWidget::dragMoveEvent(QDragMoveEvent* event) {
-    if (!HandleFileDrag(event))
-        QDialog::dragMoveEvent(event);
-}
-
-void DialogWidget::dropEvent(QDropEvent* event) {
-    if (!HandleFileDrag(event))
-        QDialog::dropEvent(event);
-}
-
 } // namespace ui
 
 using namespace ui;

@@ -3,8 +3,6 @@
 #include <QAction>
 #include <QMenu>
 
-IMPLEMENT_DYNAMIC(CMenu, CObject)
-
 namespace {
 
 QMenu* AsMenu(HMENU hMenu) {
@@ -23,6 +21,5 @@ BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem) {
     }
     QAction* action = menu->addAction(ui::FromAfx(lpszNewItem));
     action->setData((uint)nIDNewItem);
-    action->setEnabled((nFlags & (MF_GRAYED | MF_DISABLED)) == 0);
     return TRUE;
 }

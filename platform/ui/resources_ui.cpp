@@ -57,9 +57,6 @@ int GetSystemMetrics(int nIndex) {
     case SM_CXICON:
     case SM_CYICON:
         return 32;
-    case SM_CXSMICON:
-    case SM_CYSMICON:
-        return 16;
     default:
         return 0;
     }

@@ -12,8 +12,6 @@
 #include <string>
 #include <utility>
 
-IMPLEMENT_DYNAMIC(CWinApp, CObject)
-
 BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
 END_MESSAGE_MAP()
 
@@ -74,12 +72,7 @@ CWinApp* AfxGetApp() {
 void AfxEnableControlContainer() {}
 
 CWinApp::CWinApp(LPCTSTR lpszAppName)
-    : m_pMainWnd(nullptr), m_pszAppName(nullptr), m_pszRegistryKey(nullptr),
-      m_pszProfileName(nullptr), m_msgCur{} {
-    if (lpszAppName) {
-        m_strAppName = lpszAppName;
-        m_pszAppName = m_strAppName.c_str();
-    }
+    : m_pMainWnd(nullptr), m_strAppName(lpszAppName ? lpszAppName : "") {
     g_pApp = this;
 }
 
@@ -89,14 +82,8 @@ CWinApp::~CWinApp() {
 }
 
 void CWinApp::SetCurrentHandles() {
-    if (!m_pszAppName) {
+    if (m_strAppName.empty())
         m_strAppName = ExecutableBaseName();
-        m_pszAppName = m_strAppName.c_str();
-    }
-}
-
-BOOL CWinApp::InitApplication() {
-    return TRUE;
 }
 
 BOOL CWinApp::InitInstance() {
@@ -104,16 +91,14 @@ BOOL CWinApp::InitInstance() {
 }
 
 int CWinApp::Run() {
-    int nResult = QApplication::exec();
-    m_msgCur.wParam = (WPARAM)nResult;
+    m_nExitCode = QApplication::exec();
     return ExitInstance();
 }
 
-// The framework answers with the wParam of the thread's current message. Only a quit ends
-// the loop with a meaningful one; an application whose InitInstance returned FALSE never
-// ran that loop, so its exit code is 0.
+// The framework answers with the exit code of the message loop; an application whose
+// InitInstance returned FALSE never ran that loop, so its exit code is 0.
 int CWinApp::ExitInstance() {
-    return (int)m_msgCur.wParam;
+    return m_nExitCode;
 }
 
 BOOL CWinApp::Enable3dControls() {
@@ -123,9 +108,6 @@ BOOL CWinApp::Enable3dControls() {
 void CWinApp::SetRegistryKey(LPCTSTR lpszRegistryKey) {
     SetCurrentHandles();
     m_strRegistryKey = lpszRegistryKey ? lpszRegistryKey : "";
-    m_pszRegistryKey = m_strRegistryKey.c_str();
-    m_strProfileName = m_pszAppName;
-    m_pszProfileName = m_strProfileName.c_str();
 }
 
 // QSettings fixes its default folders at first use; building the path here instead follows
@@ -135,10 +117,9 @@ std::string CWinApp::GetProfilePath() const {
     if (folder.isEmpty())
         return {};
     QString path = folder + QLatin1Char('/');
-    if (m_pszRegistryKey && *m_pszRegistryKey)
-        path += ui::FromAfx(m_pszRegistryKey) + QLatin1Char('/');
-    path +=
-        ui::FromAfx(m_pszProfileName ? m_pszProfileName : (m_pszAppName ? m_pszAppName : "app"));
+    if (!m_strRegistryKey.empty())
+        path += QString::fromStdString(m_strRegistryKey) + QLatin1Char('/');
+    path += QString::fromStdString(m_strAppName.empty() ? "app" : m_strAppName);
     return ui::ToAfx(path + QStringLiteral(".conf")).toStdString();
 }
 
@@ -202,7 +183,7 @@ int AfxWinMain(int argc, char** argv) {
     if (!pApp)
         return -1;
     pApp->SetCurrentHandles();
-    if (!pApp->InitApplication() || !pApp->InitInstance())
+    if (!pApp->InitInstance())
         return pApp->ExitInstance();
     return pApp->Run();
 }

@@ -55,8 +55,6 @@ typedef HICON HCURSOR;
 
 // Menu item flags.
 #define MF_STRING 0x00000000L
-#define MF_GRAYED 0x00000001L
-#define MF_DISABLED 0x00000002L
 #define MF_SEPARATOR 0x00000800L
 
 // Command ids (IDOK and IDCANCEL come with the resource definitions).
@@ -64,8 +62,6 @@ typedef HICON HCURSOR;
 
 #define SM_CXICON 11
 #define SM_CYICON 12
-#define SM_CXSMICON 49
-#define SM_CYSMICON 50
 
 typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 

@@ -224,11 +224,6 @@ BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, 
 
 // ---- CWnd -------------------------------------------------------------------------------
 
-IMPLEMENT_DYNAMIC(CWnd, CObject)
-IMPLEMENT_DYNAMIC(CStatic, CWnd)
-IMPLEMENT_DYNAMIC(CEdit, CWnd)
-IMPLEMENT_DYNAMIC(CButton, CWnd)
-
 BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
 END_MESSAGE_MAP()
 
@@ -274,10 +269,6 @@ HWND CWnd::Detach() {
     }
     m_hWnd = nullptr;
     return hWnd;
-}
-
-BOOL CWnd::SubclassWindow(HWND hWnd) {
-    return Attach(hWnd);
 }
 
 LRESULT CWnd::SendMessage(UINT message, WPARAM wParam, LPARAM lParam) {

@@ -19,7 +19,6 @@ namespace ui {
 class DialogWidget : public QDialog {
 public:
     DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent);
-    ~DialogWidget() override;
 
     HWND Handle() { return AfxHandleFromWidget(this); }
     QWidget* Control(int nID) const;
@@ -49,9 +48,6 @@ protected:
     void contextMenuEvent(QContextMenuEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
-    void dragEnterEvent(QDragEnterEvent* event) override;
-    void dragMoveEvent(QDragMoveEvent* event) override;
-    void dropEvent(QDropEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
     void reject() override;
 
@@ -73,7 +69,6 @@ private:
     void PaintInvalid(const QRegion& region);
 
     std::vector<QWidget*> m_controls; // template (tab) order
-    std::vector<DWORD> m_styles;
     std::map<int, UINT_PTR> m_timers; // Qt timer id -> the window's timer id
     QImage m_surface;
     QRegion m_erase;
