@@ -148,13 +148,10 @@ protected:
     // The message being handled, for Default().
     LRESULT Default();
 
-    afx_msg void OnPaint();
     afx_msg void OnClose();
     afx_msg void OnTimer(UINT nIDEvent);
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
-    afx_msg HCURSOR OnQueryDragIcon();
-    afx_msg void OnDropFiles(HDROP hDropInfo);
 
     // Commands a window does not handle itself go on to the application.
     BOOL RouteCommandToApp(WPARAM wParam, LPARAM lParam);

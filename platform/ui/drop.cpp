@@ -65,11 +65,6 @@ void CWnd::DragAcceptFiles(BOOL bAccept) {
         widget->setAcceptDrops(bAccept != FALSE);
 }
 
-void CWnd::OnDropFiles(HDROP hDropInfo) {
-    DragFinish(hDropInfo);
-    Default();
-}
-
 UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch) {
     const auto* files = reinterpret_cast<const DroppedFiles*>(hDrop);
     if (!files)

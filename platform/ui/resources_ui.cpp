@@ -5,8 +5,6 @@
 
 #include <QPixmap>
 
-#include <algorithm>
-#include <cstring>
 #include <map>
 
 namespace {
@@ -44,12 +42,7 @@ HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName) {
 
 int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax) {
     LPCTSTR text = hInstance ? ResFindString(uID) : nullptr;
-    if (!text || !lpBuffer || cchBufferMax <= 0)
-        return 0;
-    size_t n = std::min(strlen(text), (size_t)cchBufferMax - 1);
-    memcpy(lpBuffer, text, n);
-    lpBuffer[n] = '\0';
-    return (int)n;
+    return text ? ui::CopyText(ui::FromAfx(text), lpBuffer, cchBufferMax) : 0;
 }
 
 int GetSystemMetrics(int nIndex) {

@@ -306,9 +306,6 @@ LRESULT CWnd::Default() {
     return DefWindowProc(g_current.m_message, g_current.m_wParam, g_current.m_lParam);
 }
 
-void CWnd::OnPaint() {
-    Default();
-}
 void CWnd::OnClose() {
     Default();
 }
@@ -320,9 +317,6 @@ void CWnd::OnSysCommand(UINT, LPARAM) {
 }
 void CWnd::OnLButtonDown(UINT, CPoint) {
     Default();
-}
-HCURSOR CWnd::OnQueryDragIcon() {
-    return reinterpret_cast<HCURSOR>(Default());
 }
 
 void CWnd::GetWindowRect(LPRECT lpRect) const {
