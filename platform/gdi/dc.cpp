@@ -1,7 +1,7 @@
 // Device-context attributes, painter contexts, solid fills and CDC.
 #include "dc.h"
 
-#include "dc_internal.h"
+#include "gdi_internal.h"
 
 #include <QColor>
 #include <QPainter>
@@ -37,32 +37,6 @@ void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
 }
 
 } // namespace
-
-void gdi::ResolveRgb(const DeviceContext* dc, COLORREF color, BYTE& r, BYTE& g, BYTE& b) {
-    const bool paletteIndex = (color >> 24) == 0x01;
-    if (paletteIndex && dc->m_palette && !dc->m_palette->m_entries.empty()) {
-        size_t index = color & 0xFFFF;
-        if (index >= dc->m_palette->m_entries.size())
-            index = 0;
-        const PALETTEENTRY& e = dc->m_palette->m_entries[index];
-        r = e.peRed;
-        g = e.peGreen;
-        b = e.peBlue;
-        return;
-    }
-    r = GetRValue(color);
-    g = GetGValue(color);
-    b = GetBValue(color);
-}
-
-int MatchColorToBitmap(HDC hdc, COLORREF color) {
-    DeviceContext* dc = AsDC(hdc);
-    if (!dc || !dc->m_bitmap)
-        return -1;
-    BYTE r, g, b;
-    ResolveRgb(dc, color, r, g, b);
-    return NearestColorIndex(dc->m_bitmap->m_table, 256, r, g, b);
-}
 
 HDC CreatePainterDC(QPainter* pPainter) {
     if (!pPainter)
@@ -113,19 +87,17 @@ BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
         return FALSE;
     dc->m_bkColor = color;
     if (dc->m_dcKind == DcKind::Painter && dc->m_painter) {
-        BYTE r, g, b;
-        ResolveRgb(dc, color, r, g, b);
         long long w = (long long)lpRect->right - lpRect->left;
         long long h = (long long)lpRect->bottom - lpRect->top;
         if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
             return TRUE;
         dc->m_painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
-                                QColor(r, g, b));
+                                QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
         return TRUE;
     }
     if (dc->m_dcKind != DcKind::Memory || !dc->m_bitmap)
         return FALSE;
-    FillBitmapRect(dc->m_bitmap, *lpRect, (BYTE)MatchColorToBitmap(hdc, color));
+    FillBitmapRect(dc->m_bitmap, *lpRect, MatchColor(*dc->m_bitmap, color));
     return TRUE;
 }
 

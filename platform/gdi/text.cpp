@@ -2,7 +2,7 @@
 // covered pixels become table indices of the selected bitmap.
 #include "dc.h"
 
-#include "dc_internal.h"
+#include "gdi_internal.h"
 
 #include <QCoreApplication>
 #include <QFont>
@@ -125,7 +125,7 @@ void PaintText(QPainter& painter, const QFont& font, const TextJob& job, const Q
 // Glyphs go into an RGB canvas over the part of the bitmap that may change, in two marker
 // colours (text and background) on transparent black; unsmoothed, every pixel is exactly one
 // of the three, and each marker becomes its table index.
-void DrawOnBitmap(HDC hdc, DeviceContext* dc, const TextJob& job, const QFont& font) {
+void DrawOnBitmap(const DeviceContext* dc, const TextJob& job, const QFont& font) {
     Bitmap* bmp = dc->m_bitmap;
     QRectF area(0, 0, bmp->m_width, bmp->m_height);
     if (job.m_clip)
@@ -145,8 +145,8 @@ void DrawOnBitmap(HDC hdc, DeviceContext* dc, const TextJob& job, const QFont& f
         PaintText(painter, font, job, textMarker, backMarker);
     }
 
-    const BYTE textIndex = (BYTE)MatchColorToBitmap(hdc, dc->m_textColor);
-    const BYTE backIndex = (BYTE)MatchColorToBitmap(hdc, dc->m_bkColor);
+    const BYTE textIndex = MatchColor(*bmp, dc->m_textColor);
+    const BYTE backIndex = MatchColor(*bmp, dc->m_bkColor);
     for (int y = 0; y < pixels.height(); ++y) {
         const QRgb* from = reinterpret_cast<const QRgb*>(canvas.constScanLine(y));
         BYTE* to = bmp->Pixel(pixels.left(), pixels.top() + y);
@@ -169,7 +169,7 @@ int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
     TextJob job{TextOf(lpchText, cchText, format), LayoutRect(*lprc), QtFlags(format),
                 !(format & DT_NOCLIP), dc->m_bkMode == OPAQUE};
     QFont font = QFontOf(dc->m_font);
-    DrawOnBitmap(hdc, dc, job, font);
+    DrawOnBitmap(dc, job, font);
     return TextHeight(font, job, format);
 }
 
