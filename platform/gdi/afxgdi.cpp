@@ -33,7 +33,3 @@ UINT CPalette::GetPaletteEntries(UINT nStartIndex, UINT nNumEntries,
                                  LPPALETTEENTRY lpPaletteColors) const {
     return ::GetPaletteEntries(*this, nStartIndex, nNumEntries, lpPaletteColors);
 }
-
-UINT CPalette::GetNearestPaletteIndex(COLORREF crColor) const {
-    return ::GetNearestPaletteIndex(*this, crColor);
-}

@@ -25,6 +25,5 @@ public:
     BOOL CreatePalette(LPLOGPALETTE lpLogPalette);
     UINT GetPaletteEntries(UINT nStartIndex, UINT nNumEntries,
                            LPPALETTEENTRY lpPaletteColors) const;
-    UINT GetNearestPaletteIndex(COLORREF crColor) const;
     operator HPALETTE() const { return reinterpret_cast<HPALETTE>(m_hObject); }
 };

@@ -241,8 +241,6 @@ public:
     // The settings file: <config>/<registry key>/<application name>.conf.
     std::string GetProfilePath() const;
 
-    HICON LoadIcon(UINT nIDResource) const;
-
     afx_msg void OnHelp();
 
     CWnd* m_pMainWnd;

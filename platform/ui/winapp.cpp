@@ -166,10 +166,6 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
     return settings.status() != QSettings::AccessError;
 }
 
-HICON CWinApp::LoadIcon(UINT nIDResource) const {
-    return ::LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(nIDResource));
-}
-
 // There is no help file; the command is accepted and nothing opens.
 void CWinApp::OnHelp() {}
 
