@@ -24,6 +24,4 @@ public:
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
     BOOL PtInRect(POINT pt) const { return ::PtInRect(this, pt); }
-    operator LPRECT() { return this; }
-    operator LPCRECT() const { return this; }
 };
