@@ -30,16 +30,15 @@ struct Axis {
 // leftwards (upwards) from the start, which it includes. Extents of different signs mirror.
 Axis MakeAxis(long long d0, long long dn, long long s0, long long sn) {
     Axis a{d0, dn, s0, sn};
-    if (a.m_dn < 0) {
-        a.m_d0 += a.m_dn + 1;
-        a.m_dn = -a.m_dn;
-        a.m_mirror = !a.m_mirror;
-    }
-    if (a.m_sn < 0) {
-        a.m_s0 += a.m_sn + 1;
-        a.m_sn = -a.m_sn;
-        a.m_mirror = !a.m_mirror;
-    }
+    auto runForwards = [&a](long long& start, long long& extent) {
+        if (extent < 0) {
+            start += extent + 1;
+            extent = -extent;
+            a.m_mirror = !a.m_mirror;
+        }
+    };
+    runForwards(a.m_d0, a.m_dn);
+    runForwards(a.m_s0, a.m_sn);
     return a;
 }
 

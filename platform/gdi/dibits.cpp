@@ -223,30 +223,20 @@ void Row8(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
         dst[i] = conv.m_map[src[i]];
 }
 
-void RowMasks16(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    for (size_t i = 0; i < count; ++i, src += 2) {
-        const DWORD p = (DWORD)src[0] | (DWORD)src[1] << 8;
+// True-colour pixels of N little-endian bytes whose channels the masks pick out.
+template <int N> void RowMasks(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
+    for (size_t i = 0; i < count; ++i, src += N) {
+        DWORD p = 0;
+        for (int b = 0; b < N; ++b)
+            p |= (DWORD)src[b] << (8 * b);
         dst[i] = conv.m_cache->Map(conv.m_red.Of(p), conv.m_green.Of(p), conv.m_blue.Of(p));
     }
 }
 
-void RowMasks32(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    for (size_t i = 0; i < count; ++i, src += 4) {
-        const DWORD p =
-            (DWORD)src[0] | (DWORD)src[1] << 8 | (DWORD)src[2] << 16 | (DWORD)src[3] << 24;
-        dst[i] = conv.m_cache->Map(conv.m_red.Of(p), conv.m_green.Of(p), conv.m_blue.Of(p));
-    }
-}
-
-void Row24(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
+// True-colour pixels of N bytes that start blue, green, red.
+template <int N> void RowBgr(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
     NearestColorCache& cache = *conv.m_cache;
-    for (size_t i = 0; i < count; ++i, src += 3)
-        dst[i] = cache.Map(src[2], src[1], src[0]);
-}
-
-void Row32(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    NearestColorCache& cache = *conv.m_cache;
-    for (size_t i = 0; i < count; ++i, src += 4)
+    for (size_t i = 0; i < count; ++i, src += N)
         dst[i] = cache.Map(src[2], src[1], src[0]);
 }
 
@@ -317,17 +307,17 @@ void SetUpTrueColor(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& c
     const Masks m = SourceMasks(info);
     const int bits = info->bmiHeader.biBitCount;
     if (bits == 24) {
-        conv.m_row = Row24;
+        conv.m_row = RowBgr<3>;
         return;
     }
     if (bits == 32 && m.m_red == 0xFF0000 && m.m_green == 0x00FF00 && m.m_blue == 0x0000FF) {
-        conv.m_row = Row32;
+        conv.m_row = RowBgr<4>;
         return;
     }
     conv.m_red = MakeChannel(m.m_red);
     conv.m_green = MakeChannel(m.m_green);
     conv.m_blue = MakeChannel(m.m_blue);
-    conv.m_row = bits == 16 ? RowMasks16 : RowMasks32;
+    conv.m_row = bits == 16 ? RowMasks<2> : RowMasks<4>;
 }
 
 void SetUpConverter(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
