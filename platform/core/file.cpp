@@ -44,18 +44,12 @@ std::string FindIgnoringCase(const std::string& folder, const std::string& name)
 
 std::vector<std::string> SplitComponents(const std::string& path) {
     std::vector<std::string> parts;
-    std::string part;
-    for (char c : path) {
-        if (c == '/' || c == '\\') {
-            if (!part.empty())
-                parts.push_back(part);
-            part.clear();
-        } else {
-            part += c;
-        }
+    size_t begin = 0;
+    while ((begin = path.find_first_not_of("/\\", begin)) != std::string::npos) {
+        size_t end = path.find_first_of("/\\", begin);
+        parts.push_back(path.substr(begin, end - begin));
+        begin = end;
     }
-    if (!part.empty())
-        parts.push_back(part);
     return parts;
 }
 
