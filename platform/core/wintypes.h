@@ -4,6 +4,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 
 typedef int BOOL;
 typedef unsigned char BYTE;
@@ -69,10 +70,8 @@ inline bool FitsInt(long long v) {
 inline int MulDiv(int nNumber, int nNumerator, int nDenominator) {
     if (nDenominator == 0)
         return -1;
-    long long product = (long long)nNumber * nNumerator;
-    long long half = (nDenominator < 0 ? -nDenominator : nDenominator) / 2;
-    bool negative = (product < 0) != (nDenominator < 0);
-    long long magnitude = (product < 0 ? -product : product) + half;
-    long long quotient = magnitude / (nDenominator < 0 ? -(long long)nDenominator : nDenominator);
-    return (int)(negative ? -quotient : quotient);
+    const long long product = (long long)nNumber * nNumerator;
+    const long long divisor = std::llabs(nDenominator);
+    const long long quotient = (std::llabs(product) + divisor / 2) / divisor;
+    return (int)((product < 0) != (nDenominator < 0) ? -quotient : quotient);
 }
