@@ -41,13 +41,7 @@ void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
 HDC CreatePainterDC(QPainter* pPainter) {
     if (!pPainter)
         return nullptr;
-    DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Painter);
-    if (!dc)
-        return nullptr;
-    dc->m_painter = pPainter;
-    dc->m_palette = SystemPalette();
-    dc->m_font = SystemFont();
-    return HandleOfNew<HDC>(dc);
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(DcKind::Painter, nullptr, pPainter));
 }
 
 QPainter* GetDCPainter(HDC hdc) {

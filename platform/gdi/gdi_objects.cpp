@@ -225,24 +225,14 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
 }
 
 HDC CreateCompatibleDC(HDC) {
-    DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Memory);
-    if (!dc)
-        return nullptr;
-    dc->m_bitmap = StockBitmap();
-    dc->m_palette = DefaultPalette();
-    dc->m_font = SystemFont();
-    return HandleOfNew<HDC>(dc);
+    return HandleOfNew<HDC>(new (std::nothrow)
+                                DeviceContext(DcKind::Memory, StockBitmap(), nullptr));
 }
 
 HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
     if (!pwszDriver || strcasecmp(pwszDriver, "DISPLAY") != 0)
         return nullptr;
-    DeviceContext* dc = new (std::nothrow) DeviceContext(DcKind::Display);
-    if (!dc)
-        return nullptr;
-    dc->m_palette = DefaultPalette();
-    dc->m_font = SystemFont();
-    return HandleOfNew<HDC>(dc);
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(DcKind::Display, nullptr, nullptr));
 }
 
 BOOL DeleteDC(HDC hdc) {
@@ -286,7 +276,7 @@ static bool IsSelectedAnywhere(const Object* obj) {
         if (o->m_kind != Kind::DC)
             continue;
         auto* dc = static_cast<const DeviceContext*>(o);
-        if (dc->m_palette == obj || dc->m_font == obj)
+        if (dc->m_font == obj)
             return true;
     }
     return false;
@@ -315,7 +305,9 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
     case OBJ_BITMAP:
         return static_cast<Object*>(dc->m_bitmap);
     case OBJ_PAL:
-        return static_cast<Object*>(dc->m_palette);
+        // Palettes are not selected here: each kind of context keeps its stock one.
+        return static_cast<Object*>(dc->m_dcKind == DcKind::Painter ? SystemPalette()
+                                                                    : DefaultPalette());
     case OBJ_FONT:
         return static_cast<Object*>(dc->m_font);
     default:

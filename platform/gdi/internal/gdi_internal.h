@@ -52,19 +52,24 @@ struct Font : Object {
     bool m_strikeOut = false;
 };
 
+Bitmap* StockBitmap();
+Palette* DefaultPalette();
+Palette* SystemPalette();
+Font* SystemFont();
+
 enum class DcKind { Memory, Display, Painter };
 
 struct DeviceContext : Object {
-    explicit DeviceContext(DcKind k) : Object(Kind::DC), m_dcKind(k) {}
+    DeviceContext(DcKind k, Bitmap* bitmap, QPainter* painter)
+        : Object(Kind::DC), m_dcKind(k), m_bitmap(bitmap), m_painter(painter) {}
     DcKind m_dcKind;
-    Bitmap* m_bitmap = nullptr;   // selected bitmap (memory contexts)
-    Palette* m_palette = nullptr; // selected palette
-    Font* m_font = nullptr;       // selected font
-    int m_stretchMode = 1;        // BLACKONWHITE
+    Bitmap* m_bitmap;            // selected bitmap (memory contexts)
+    Font* m_font = SystemFont(); // selected font
+    int m_stretchMode = 1;       // BLACKONWHITE
     COLORREF m_textColor = 0;
     int m_bkMode = 2; // OPAQUE
     COLORREF m_bkColor = 0xFFFFFF;
-    QPainter* m_painter = nullptr; // painter contexts
+    QPainter* m_painter; // painter contexts
 };
 
 // Registry of live objects: a handle is valid only while its object is registered. Register
@@ -72,9 +77,9 @@ struct DeviceContext : Object {
 bool Register(Object* obj) noexcept;
 void Unregister(Object* obj);
 // The handle of a newly made object once it is registered; null, with the object freed, when
-// it cannot be.
+// it cannot be or when there was no memory to make it.
 template <typename Handle, typename T> Handle HandleOfNew(T* obj) {
-    if (!Register(obj)) {
+    if (!obj || !Register(obj)) {
         delete obj;
         return nullptr;
     }
@@ -84,11 +89,6 @@ Bitmap* AsBitmap(HGDIOBJ h);
 Palette* AsPalette(HGDIOBJ h);
 Font* AsFont(HGDIOBJ h);
 DeviceContext* AsDC(HDC h);
-
-Bitmap* StockBitmap();
-Palette* DefaultPalette();
-Palette* SystemPalette();
-Font* SystemFont();
 
 // The display's fixed 256-entry system palette.
 const PALETTEENTRY* SystemPaletteEntries();
