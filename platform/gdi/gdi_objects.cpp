@@ -8,6 +8,7 @@
 #include <strings.h>
 #include <tuple>
 #include <unordered_set>
+#include <utility>
 
 namespace gdi {
 
@@ -239,11 +240,21 @@ BOOL DeleteDC(HDC hdc) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc)
         return FALSE;
-    if (dc->m_bitmap && dc->m_bitmap->m_selectedIn == dc)
-        dc->m_bitmap->m_selectedIn = nullptr;
     Unregister(dc);
     delete dc;
     return TRUE;
+}
+
+// Whether a context other than `except` has the object selected.
+static bool IsSelectedAnywhere(const Object* obj, const DeviceContext* except) {
+    for (const Object* o : Live()) {
+        if (o->m_kind != Kind::DC || o == except)
+            continue;
+        auto* dc = static_cast<const DeviceContext*>(o);
+        if (dc->m_bitmap == obj || dc->m_font == obj)
+            return true;
+    }
+    return false;
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
@@ -253,15 +264,9 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     if (Bitmap* bmp = AsBitmap(h)) {
         if (dc->m_dcKind != DcKind::Memory)
             return nullptr;
-        if (bmp->m_selectedIn && bmp->m_selectedIn != dc)
+        if (!bmp->m_stock && IsSelectedAnywhere(bmp, dc))
             return nullptr; // a bitmap lives in one context at a time
-        Bitmap* previous = dc->m_bitmap;
-        if (previous && previous->m_selectedIn == dc)
-            previous->m_selectedIn = nullptr;
-        dc->m_bitmap = bmp;
-        if (!bmp->m_stock)
-            bmp->m_selectedIn = dc;
-        return static_cast<Object*>(previous);
+        return static_cast<Object*>(std::exchange(dc->m_bitmap, bmp));
     }
     if (Font* font = AsFont(h)) {
         Font* previous = dc->m_font;
@@ -271,26 +276,13 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     return nullptr;
 }
 
-static bool IsSelectedAnywhere(const Object* obj) {
-    for (const Object* o : Live()) {
-        if (o->m_kind != Kind::DC)
-            continue;
-        auto* dc = static_cast<const DeviceContext*>(o);
-        if (dc->m_font == obj)
-            return true;
-    }
-    return false;
-}
-
 BOOL DeleteObject(HGDIOBJ ho) {
     auto* obj = static_cast<Object*>(ho);
     if (!obj || !Live().count(obj) || obj->m_kind == Kind::DC)
         return FALSE;
     if (obj->m_stock)
         return TRUE;
-    if (Bitmap* bmp = AsBitmap(ho); bmp && bmp->m_selectedIn)
-        return FALSE;
-    if (obj->m_kind != Kind::Bitmap && IsSelectedAnywhere(obj))
+    if (IsSelectedAnywhere(obj, nullptr))
         return FALSE;
     Unregister(obj);
     delete obj;

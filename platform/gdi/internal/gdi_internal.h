@@ -19,8 +19,6 @@ struct Object {
     bool m_stock = false;
 };
 
-struct DeviceContext;
-
 // An 8-bit DIB section (the only depth this platform creates) or the 1 x 1 stock bitmap.
 struct Bitmap : Object {
     Bitmap() : Object(Kind::Bitmap) {}
@@ -30,7 +28,6 @@ struct Bitmap : Object {
     int m_stride = 0;
     BYTE* m_bits = nullptr;
     RGBQUAD m_table[256] = {};
-    DeviceContext* m_selectedIn = nullptr;
 
     // Byte of pixel (x, y), counted from the top-left corner.
     BYTE* Pixel(int x, int y) const { return m_bits + (size_t)m_stride * (m_height - 1 - y) + x; }
