@@ -6,6 +6,8 @@
 #include <QColor>
 #include <QPainter>
 
+#include <algorithm>
+#include <cstring>
 #include <new>
 #include <utility>
 
@@ -15,25 +17,13 @@ namespace {
 
 constexpr COLORREF kClrInvalid = 0xFFFFFFFF;
 
-// Rectangle clipped to the context's bitmap, in 64 bits so that hostile values cannot wrap.
-bool ClipToBitmap(const Bitmap* bmp, const RECT& rc, long long& x0, long long& y0, long long& x1,
-                  long long& y1) {
-    x0 = rc.left < 0 ? 0 : rc.left;
-    y0 = rc.top < 0 ? 0 : rc.top;
-    x1 = rc.right > bmp->m_width ? bmp->m_width : rc.right;
-    y1 = rc.bottom > bmp->m_height ? bmp->m_height : rc.bottom;
-    return x0 < x1 && y0 < y1;
-}
-
+// Coordinates are clamped to the bitmap before a width is taken, so none can overflow.
 void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
-    long long x0, y0, x1, y1;
-    if (!ClipToBitmap(bmp, rc, x0, y0, x1, y1))
-        return;
-    for (long long y = y0; y < y1; ++y) {
-        BYTE* row = bmp->Pixel((int)x0, (int)y);
-        for (long long x = 0; x < x1 - x0; ++x)
-            row[x] = index;
-    }
+    const int x0 = std::max<int>(rc.left, 0), y0 = std::max<int>(rc.top, 0);
+    const int x1 = std::min<int>(rc.right, bmp->m_width);
+    const int y1 = std::min<int>(rc.bottom, bmp->m_height);
+    for (int y = y0; x0 < x1 && y < y1; ++y)
+        memset(bmp->Pixel(x0, y), index, (size_t)(x1 - x0));
 }
 
 } // namespace
