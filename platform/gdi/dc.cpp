@@ -95,11 +95,6 @@ CDC::~CDC() {
     DeleteDC();
 }
 
-void CDC::SetHandles(HDC hDC) {
-    m_hDC = hDC;
-    m_hAttribDC = hDC;
-}
-
 BOOL CDC::DeleteDC() {
     if (!m_hDC)
         return FALSE;
@@ -109,14 +104,13 @@ BOOL CDC::DeleteDC() {
 BOOL CDC::Attach(HDC hDC) {
     if (!hDC)
         return FALSE;
-    SetHandles(hDC);
+    m_hDC = m_hAttribDC = hDC;
     return TRUE;
 }
 
 HDC CDC::Detach() {
-    HDC hDC = m_hDC;
-    SetHandles(nullptr);
-    return hDC;
+    m_hAttribDC = nullptr;
+    return std::exchange(m_hDC, nullptr);
 }
 
 void CDC::FillSolidRect(const RECT* lpRect, COLORREF clr) {

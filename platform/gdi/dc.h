@@ -77,7 +77,4 @@ public:
 
     HDC m_hDC;       // output: what drawing goes to
     HDC m_hAttribDC; // attributes: selected objects are looked up here
-
-private:
-    void SetHandles(HDC hDC);
 };
