@@ -88,17 +88,6 @@ struct SourceView {
     const BYTE* Row(long long y) const { return m_bits + m_stride * (m_height - 1 - y); }
 };
 
-bool SameColors(const RGBQUAD& a, const RGBQUAD& b) {
-    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
-}
-
-bool TablesEqual(const RGBQUAD* a, const RGBQUAD* b) {
-    for (int i = 0; i < 256; ++i)
-        if (!SameColors(a[i], b[i]))
-            return false;
-    return true;
-}
-
 // Source index to destination index. The last pair of tables is remembered: repeated blits
 // between the same two bitmaps (a dissolve, say) match each colour once.
 struct ColorMap {
@@ -113,9 +102,10 @@ const ColorMap& MapBetween(const RGBQUAD* src, const RGBQUAD* dst) {
     if (valid && memcmp(lastSrc, src, sizeof(lastSrc)) == 0 &&
         memcmp(lastDst, dst, sizeof(lastDst)) == 0)
         return result;
-    result.m_identity = TablesEqual(src, dst);
+    result.m_identity = true;
     for (int i = 0; i < 256; ++i) {
-        bool same = result.m_identity || SameColors(src[i], dst[i]);
+        const bool same = SameRgb(src[i], dst[i]);
+        result.m_identity = result.m_identity && same;
         result.m_map[i] = (BYTE)(same ? i
                                       : NearestColorIndex(dst, 256, src[i].rgbRed, src[i].rgbGreen,
                                                           src[i].rgbBlue));

@@ -277,12 +277,10 @@ void BuildIndexMap(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& co
         RGBQUAD c = {0, 0, 0, 0};
         if (i < used)
             memcpy(&c, table + i * sizeof(RGBQUAD), sizeof(RGBQUAD));
-        const RGBQUAD& d = bmp.m_table[i];
-        const bool same =
-            c.rgbRed == d.rgbRed && c.rgbGreen == d.rgbGreen && c.rgbBlue == d.rgbBlue;
         conv.m_map[i] =
-            same ? (BYTE)i
-                 : (BYTE)gdi::NearestColorIndex(bmp.m_table, 256, c.rgbRed, c.rgbGreen, c.rgbBlue);
+            gdi::SameRgb(c, bmp.m_table[i])
+                ? (BYTE)i
+                : (BYTE)gdi::NearestColorIndex(bmp.m_table, 256, c.rgbRed, c.rgbGreen, c.rgbBlue);
     }
 }
 

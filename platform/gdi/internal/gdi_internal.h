@@ -90,6 +90,11 @@ DeviceContext* AsDC(HDC h);
 // The display's fixed 256-entry system palette.
 const PALETTEENTRY* SystemPaletteEntries();
 
+// Whether two table entries hold the same colour; the fourth byte is not part of it.
+inline bool SameRgb(const RGBQUAD& a, const RGBQUAD& b) {
+    return a.rgbRed == b.rgbRed && a.rgbGreen == b.rgbGreen && a.rgbBlue == b.rgbBlue;
+}
+
 // Index of the table entry nearest to (r, g, b) by squared RGB distance; lowest index on a tie.
 int NearestColorIndex(const RGBQUAD* table, int count, BYTE r, BYTE g, BYTE b);
 int NearestPaletteIndex(const PALETTEENTRY* entries, int count, BYTE r, BYTE g, BYTE b);
