@@ -233,15 +233,9 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
         return FALSE;
     const Bitmap* src = srcDC->m_bitmap;
     const Axis ax = MakeAxis(xDest, wDest, xSrc, wSrc), ay = MakeAxis(yDest, hDest, ySrc, hSrc);
-    switch (dst->m_dcKind) {
-    case DcKind::Memory:
-        return dst->m_bitmap ? BlitToMemory(dst->m_bitmap, src, ax, ay) : FALSE;
-    case DcKind::Painter:
+    if (dst->m_dcKind == DcKind::Painter)
         return BlitToPainter(dst->m_painter, src, ax, ay);
-    case DcKind::Display:
-        return FALSE;
-    }
-    return FALSE;
+    return dst->m_bitmap ? BlitToMemory(dst->m_bitmap, src, ax, ay) : FALSE;
 }
 
 BOOL BitBlt(HDC hdcDest, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {
