@@ -243,10 +243,6 @@ template <int N> void RowBgr(const BYTE* src, size_t count, BYTE* dst, Converter
 // ---------------------------------------------------------------------------------------
 // Layout checks and converter set-up.
 
-bool IsPalettised(int bits) {
-    return bits <= 8;
-}
-
 bool IsConvertible(const BITMAPINFOHEADER& h) {
     if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biWidth <= 0 ||
         h.biHeight == 0)
@@ -320,7 +316,7 @@ void SetUpTrueColor(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& c
 
 void SetUpConverter(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
     conv.m_bits = info->bmiHeader.biBitCount;
-    if (!IsPalettised(conv.m_bits)) {
+    if (conv.m_bits > 8) {
         SetUpTrueColor(info, bmp, conv);
         return;
     }
