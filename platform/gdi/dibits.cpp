@@ -208,19 +208,13 @@ struct Converter {
     std::unique_ptr<NearestColorCache> m_cache;
 };
 
-void Row1(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    for (size_t i = 0; i < count; ++i)
-        dst[i] = conv.m_map[src[i >> 3] >> (7 - (i & 7)) & 1];
-}
-
-void Row4(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    for (size_t i = 0; i < count; ++i)
-        dst[i] = conv.m_map[(i & 1) ? src[i >> 1] & 15 : src[i >> 1] >> 4];
-}
-
-void Row8(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
-    for (size_t i = 0; i < count; ++i)
-        dst[i] = conv.m_map[src[i]];
+// Palettised pixels of Bits bits, the leftmost in a byte's highest bits.
+template <int Bits> void RowIndexed(const BYTE* src, size_t count, BYTE* dst, Converter& conv) {
+    constexpr size_t perByte = 8 / Bits;
+    for (size_t i = 0; i < count; ++i) {
+        const int shift = 8 - Bits * (int)(i % perByte + 1);
+        dst[i] = conv.m_map[src[i / perByte] >> shift & ((1 << Bits) - 1)];
+    }
 }
 
 // True-colour pixels of N little-endian bytes whose channels the masks pick out.
@@ -321,7 +315,9 @@ void SetUpConverter(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& c
         return;
     }
     BuildIndexMap(info, bmp, conv);
-    conv.m_row = conv.m_bits == 1 ? Row1 : conv.m_bits == 4 ? Row4 : Row8;
+    conv.m_row = conv.m_bits == 1   ? RowIndexed<1>
+                 : conv.m_bits == 4 ? RowIndexed<4>
+                                    : RowIndexed<8>;
 }
 
 // ---------------------------------------------------------------------------------------
