@@ -30,32 +30,32 @@ PALETTEENTRY MakeEntry(int r, int g, int b) {
     return PALETTEENTRY{(BYTE)r, (BYTE)g, (BYTE)b, 0};
 }
 
-struct SystemPaletteTable {
-    PALETTEENTRY m_entries[256];
-    SystemPaletteTable() {
-        static const BYTE low[10][3] = {
-            {0, 0, 0},     {128, 0, 0},   {0, 128, 0},     {128, 128, 0},   {0, 0, 128},
-            {128, 0, 128}, {0, 128, 128}, {192, 192, 192}, {192, 220, 192}, {166, 202, 240}};
-        static const BYTE high[10][3] = {
-            {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
-            {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
-        for (int i = 0; i < 10; ++i) {
-            m_entries[i] = MakeEntry(low[i][0], low[i][1], low[i][2]);
-            m_entries[246 + i] = MakeEntry(high[i][0], high[i][1], high[i][2]);
-        }
-        for (int r = 0; r < 6; ++r)
-            for (int g = 0; g < 6; ++g)
-                for (int b = 0; b < 6; ++b)
-                    m_entries[10 + 36 * r + 6 * g + b] = MakeEntry(51 * r, 51 * g, 51 * b);
-        for (int k = 0; k < 20; ++k) {
-            int level = (255 * (k + 1) * 2 + 21) / 42; // round(255 (k + 1) / 21)
-            m_entries[226 + k] = MakeEntry(level, level, level);
-        }
+// The display's fixed palette: twenty static colours around a colour cube and a grey ramp.
+std::vector<PALETTEENTRY> SystemPaletteEntries() {
+    std::vector<PALETTEENTRY> entries(256);
+    static const BYTE low[10][3] = {{0, 0, 0},       {128, 0, 0},    {0, 128, 0},   {128, 128, 0},
+                                    {0, 0, 128},     {128, 0, 128},  {0, 128, 128}, {192, 192, 192},
+                                    {192, 220, 192}, {166, 202, 240}};
+    static const BYTE high[10][3] = {
+        {255, 251, 240}, {160, 160, 164}, {128, 128, 128}, {255, 0, 0},   {0, 255, 0},
+        {255, 255, 0},   {0, 0, 255},     {255, 0, 255},   {0, 255, 255}, {255, 255, 255}};
+    for (int i = 0; i < 10; ++i) {
+        entries[i] = MakeEntry(low[i][0], low[i][1], low[i][2]);
+        entries[246 + i] = MakeEntry(high[i][0], high[i][1], high[i][2]);
     }
-};
+    for (int r = 0; r < 6; ++r)
+        for (int g = 0; g < 6; ++g)
+            for (int b = 0; b < 6; ++b)
+                entries[10 + 36 * r + 6 * g + b] = MakeEntry(51 * r, 51 * g, 51 * b);
+    for (int k = 0; k < 20; ++k) {
+        int level = (255 * (k + 1) * 2 + 21) / 42; // round(255 (k + 1) / 21)
+        entries[226 + k] = MakeEntry(level, level, level);
+    }
+    return entries;
+}
 
-template <typename T> T* MakeStock() {
-    T* obj = new T;
+template <typename T, typename... Args> T* MakeStock(Args&&... args) {
+    T* obj = new T(std::forward<Args>(args)...);
     obj->m_stock = true;
     Register(obj);
     return obj;
@@ -92,11 +92,6 @@ DeviceContext* AsDC(HDC h) {
     return Lookup<DeviceContext>(h, Kind::DC);
 }
 
-const PALETTEENTRY* SystemPaletteEntries() {
-    static const SystemPaletteTable table;
-    return table.m_entries;
-}
-
 Bitmap* StockBitmap() {
     static Bitmap* stock = [] {
         Bitmap* b = MakeStock<Bitmap>();
@@ -112,21 +107,15 @@ Bitmap* StockBitmap() {
 Palette* DefaultPalette() {
     // The twenty static colours: the first and last ten entries of the system palette.
     static Palette* stock = [] {
-        Palette* p = MakeStock<Palette>();
-        const PALETTEENTRY* sys = SystemPaletteEntries();
-        p->m_entries.assign(sys, sys + 10);
-        p->m_entries.insert(p->m_entries.end(), sys + 246, sys + 256);
-        return p;
+        std::vector<PALETTEENTRY> entries = SystemPaletteEntries();
+        entries.erase(entries.begin() + 10, entries.end() - 10);
+        return MakeStock<Palette>(std::move(entries));
     }();
     return stock;
 }
 
 Palette* SystemPalette() {
-    static Palette* stock = [] {
-        Palette* p = MakeStock<Palette>();
-        p->m_entries.assign(SystemPaletteEntries(), SystemPaletteEntries() + 256);
-        return p;
-    }();
+    static Palette* stock = MakeStock<Palette>(SystemPaletteEntries());
     return stock;
 }
 
@@ -337,23 +326,20 @@ UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY
     if (iStart >= 256)
         return 0;
     UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
-    memcpy(pPalEntries, SystemPaletteEntries() + iStart, n * sizeof(PALETTEENTRY));
+    memcpy(pPalEntries, SystemPalette()->m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
     return n;
 }
 
 HPALETTE CreatePalette(const LOGPALETTE* plpal) {
     if (!plpal || plpal->palVersion != 0x300 || plpal->palNumEntries == 0)
         return nullptr;
-    Palette* pal = new (std::nothrow) Palette;
-    if (!pal)
-        return nullptr;
+    const PALETTEENTRY* entries = plpal->palPalEntry;
     try {
-        pal->m_entries.assign(plpal->palPalEntry, plpal->palPalEntry + plpal->palNumEntries);
+        return HandleOfNew<HPALETTE>(
+            new Palette(std::vector<PALETTEENTRY>(entries, entries + plpal->palNumEntries)));
     } catch (const std::bad_alloc&) {
-        delete pal;
         return nullptr;
     }
-    return HandleOfNew<HPALETTE>(pal);
 }
 
 UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {

@@ -34,7 +34,8 @@ struct Bitmap : Object {
 };
 
 struct Palette : Object {
-    Palette() : Object(Kind::Palette) {}
+    explicit Palette(std::vector<PALETTEENTRY> entries)
+        : Object(Kind::Palette), m_entries(std::move(entries)) {}
     std::vector<PALETTEENTRY> m_entries;
 };
 
@@ -86,9 +87,6 @@ Bitmap* AsBitmap(HGDIOBJ h);
 Palette* AsPalette(HGDIOBJ h);
 Font* AsFont(HGDIOBJ h);
 DeviceContext* AsDC(HDC h);
-
-// The display's fixed 256-entry system palette.
-const PALETTEENTRY* SystemPaletteEntries();
 
 // Whether two table entries hold the same colour; the fourth byte is not part of it.
 inline bool SameRgb(const RGBQUAD& a, const RGBQUAD& b) {
