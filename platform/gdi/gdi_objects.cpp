@@ -153,12 +153,6 @@ int NearestColorIndex(const RGBQUAD* table, int count, BYTE r, BYTE g, BYTE b) {
     });
 }
 
-int NearestPaletteIndex(const PALETTEENTRY* entries, int count, BYTE r, BYTE g, BYTE b) {
-    return Nearest(entries, count, r, g, b, [](const PALETTEENTRY& e) {
-        return std::tuple<int, int, int>{e.peRed, e.peGreen, e.peBlue};
-    });
-}
-
 } // namespace gdi
 
 using namespace gdi;
@@ -360,6 +354,8 @@ UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
     Palette* pal = AsPalette(h);
     if (!pal || pal->m_entries.empty())
         return 0xFFFFFFFF; // CLR_INVALID
-    return (UINT)NearestPaletteIndex(pal->m_entries.data(), (int)pal->m_entries.size(),
-                                     GetRValue(color), GetGValue(color), GetBValue(color));
+    return (UINT)Nearest(pal->m_entries.data(), (int)pal->m_entries.size(), GetRValue(color),
+                         GetGValue(color), GetBValue(color), [](const PALETTEENTRY& e) {
+                             return std::tuple<int, int, int>{e.peRed, e.peGreen, e.peBlue};
+                         });
 }

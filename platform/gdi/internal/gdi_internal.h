@@ -95,7 +95,6 @@ inline bool SameRgb(const RGBQUAD& a, const RGBQUAD& b) {
 
 // Index of the table entry nearest to (r, g, b) by squared RGB distance; lowest index on a tie.
 int NearestColorIndex(const RGBQUAD* table, int count, BYTE r, BYTE g, BYTE b);
-int NearestPaletteIndex(const PALETTEENTRY* entries, int count, BYTE r, BYTE g, BYTE b);
 // The bitmap's table index nearest to the red, green and blue of a plain or PALETTERGB colour,
 // the kinds of colour the calling code draws with.
 inline BYTE MatchColor(const Bitmap& bmp, COLORREF color) {
