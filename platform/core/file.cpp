@@ -82,26 +82,21 @@ std::string AfxResolvePath(LPCTSTR lpszPath) {
     std::string text(lpszPath);
     std::vector<std::string> parts = SplitComponents(text);
     bool absolute = !text.empty() && (text[0] == '/' || text[0] == '\\');
-    std::string base;
+    std::string path = absolute ? "" : ".";
     size_t first = 0;
     if (!parts.empty() && IsDriveLetter(parts[0])) {
         char letter = (char)(parts[0][0] | 0x20);
-        base = AfxGetDataFolder() + "/drive_" + letter;
+        path = AfxGetDataFolder() + "/drive_" + letter;
         std::string rest = parts[0].substr(2); // "c:foo" names foo on drive c
         if (rest.empty())
             first = 1;
         else
             parts[0] = rest;
     } else if (!parts.empty() && parts[0] == "~" && !absolute) {
-        base = HomeFolder();
+        path = HomeFolder();
         first = 1;
-    } else if (absolute) {
-        base = "";
-    } else {
-        base = ".";
     }
 
-    std::string path = base;
     for (size_t i = first; i < parts.size(); ++i) {
         std::string candidate = path + "/" + parts[i];
         if (parts[i] != "." && parts[i] != ".." && !Exists(candidate)) {
