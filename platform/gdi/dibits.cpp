@@ -158,10 +158,8 @@ std::uint32_t NearestColorCache::OpenCell(int r, int g, int b) {
 // ---------------------------------------------------------------------------------------
 // Colour channels of 16- and 32-bit pixels.
 
-// An n-bit channel widens to 8 bits by repeating its bit pattern from the top.
+// An n-bit channel (n at most 8) widens to 8 bits by repeating its bit pattern from the top.
 BYTE WidenChannel(unsigned v, int n) {
-    if (n >= 8)
-        return (BYTE)(v >> (n - 8));
     unsigned out = 0;
     int pos = 8 - n;
     for (; pos > 0; pos -= n)
@@ -190,7 +188,7 @@ Channel MakeChannel(DWORD mask) {
     c.m_shift = width > 8 ? low + width - 8 : low;
     const int kept = std::min(width, 8);
     for (unsigned v = 0; v < (1u << kept); ++v)
-        c.m_widen[v] = width > 8 ? (BYTE)v : WidenChannel(v, width);
+        c.m_widen[v] = WidenChannel(v, kept);
     return c;
 }
 
