@@ -43,6 +43,9 @@ TEST(Geometry, MulDivRoundsHalvesAwayFromZero) {
     EXPECT_EQ(MulDiv(1, 3, 2), 2);
     EXPECT_EQ(MulDiv(-1, 3, 2), -2);
     EXPECT_EQ(MulDiv(5, 1, 0), -1);
+    // The most negative denominator has no 32-bit magnitude; -1.5 still rounds to -2.
+    EXPECT_EQ(MulDiv(1 << 30, 3, INT32_MIN), -2);
+    EXPECT_EQ(MulDiv(-3, 1, -2), 2);
 }
 
 TEST(Geometry, RectHelpersAreHalfOpen) {
