@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <new>
 
 using namespace gdi;
@@ -176,20 +177,17 @@ int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
 BOOL CFont::CreateFont(int nHeight, int, int, int, int nWeight, BYTE bItalic, BYTE bUnderline,
                        BYTE cStrikeOut, BYTE, BYTE, BYTE, BYTE, BYTE, LPCTSTR lpszFacename) {
     DeleteObject();
-    Font* font = new (std::nothrow) Font;
-    if (!font)
-        return FALSE;
-    font->m_height = nHeight;
-    font->m_weight = nWeight;
-    font->m_italic = bItalic != 0;
-    font->m_underline = bUnderline != 0;
-    font->m_strikeOut = cStrikeOut != 0;
     try {
+        auto font = std::make_unique<Font>();
+        font->m_height = nHeight;
+        font->m_weight = nWeight;
+        font->m_italic = bItalic != 0;
+        font->m_underline = bUnderline != 0;
+        font->m_strikeOut = cStrikeOut != 0;
         if (lpszFacename)
             font->m_face.assign(lpszFacename, strnlen(lpszFacename, kMaxFaceLength));
+        return Attach(HandleOfNew<HFONT>(font.release()));
     } catch (const std::bad_alloc&) {
-        delete font;
         return FALSE;
     }
-    return Attach(HandleOfNew<HFONT>(font));
 }
