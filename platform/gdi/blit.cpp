@@ -80,14 +80,6 @@ bool ClipAxis(const Axis& a, long long dLo, long long dHi, long long sLimit, lon
     return k0 < k1;
 }
 
-// Read access to a source bitmap's rows, which may be a snapshot when the source is also the
-// destination.
-struct SourceView {
-    const BYTE* m_bits;
-    long long m_stride, m_height;
-    const BYTE* Row(long long y) const { return m_bits + m_stride * (m_height - 1 - y); }
-};
-
 // Source index to destination index. The last pair of tables is remembered: repeated blits
 // between the same two bitmaps (a dissolve, say) match each colour once.
 struct ColorMap {
@@ -125,13 +117,14 @@ const std::vector<int>& ColumnsOf(const Axis& a, long long k0, long long k1) {
     return columns;
 }
 
-SourceView ViewOf(const Bitmap* src, const Bitmap* dst) {
-    long long bytes = (long long)src->m_stride * src->m_height;
+// The source's pixels, copied first when the source is also the destination; laid out as the
+// bitmap's own.
+const BYTE* SourceBits(const Bitmap* src, const Bitmap* dst) {
     if (src != dst)
-        return {src->m_bits, src->m_stride, src->m_height};
+        return src->m_bits;
     thread_local std::vector<BYTE> snapshot;
-    snapshot.assign(src->m_bits, src->m_bits + bytes);
-    return {snapshot.data(), src->m_stride, src->m_height};
+    snapshot.assign(src->m_bits, src->m_bits + (size_t)src->m_stride * src->m_height);
+    return snapshot.data();
 }
 
 BOOL BlitToMemory(Bitmap* dst, const Bitmap* src, const Axis& ax, const Axis& ay) {
@@ -141,13 +134,13 @@ BOOL BlitToMemory(Bitmap* dst, const Bitmap* src, const Axis& ax, const Axis& ay
         return TRUE;
 
     const ColorMap& colors = MapBetween(src->m_table, dst->m_table);
-    const SourceView view = ViewOf(src, dst);
+    const BYTE* bits = SourceBits(src, dst);
     const size_t n = (size_t)(kx1 - kx0);
     const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
     const bool unitColumns = ax.m_sn == ax.m_dn && !ax.m_mirror;
 
     for (long long ky = ky0; ky < ky1; ++ky) {
-        const BYTE* from = view.Row(SourceOf(ay, ky));
+        const BYTE* from = bits + (src->Pixel(0, (int)SourceOf(ay, ky)) - src->m_bits);
         BYTE* to = dst->Pixel((int)(ax.m_d0 + kx0), (int)(ay.m_d0 + ky));
         if (unitColumns && colors.m_identity) {
             memcpy(to, from + columns[0], n);
