@@ -75,9 +75,6 @@ bool Register(Object* obj) noexcept {
         return false;
     }
 }
-void Unregister(Object* obj) {
-    Live().erase(obj);
-}
 
 Bitmap* AsBitmap(HGDIOBJ h) {
     return Lookup<Bitmap>(h, Kind::Bitmap);
@@ -223,7 +220,7 @@ BOOL DeleteDC(HDC hdc) {
     DeviceContext* dc = AsDC(hdc);
     if (!dc)
         return FALSE;
-    Unregister(dc);
+    Live().erase(dc);
     delete dc;
     return TRUE;
 }
@@ -267,7 +264,7 @@ BOOL DeleteObject(HGDIOBJ ho) {
         return TRUE;
     if (IsSelectedAnywhere(obj, nullptr))
         return FALSE;
-    Unregister(obj);
+    Live().erase(obj);
     delete obj;
     return TRUE;
 }

@@ -73,7 +73,6 @@ struct DeviceContext : Object {
 // Registry of live objects: a handle is valid only while its object is registered. Register
 // fails only when memory runs out; the object then has no handle and is the caller's to free.
 bool Register(Object* obj) noexcept;
-void Unregister(Object* obj);
 // The handle of a newly made object once it is registered; null, with the object freed, when
 // it cannot be or when there was no memory to make it.
 template <typename Handle, typename T> Handle HandleOfNew(T* obj) {
