@@ -1,7 +1,6 @@
 #include "file.h"
 
 #include <cerrno>
-#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
@@ -61,9 +60,8 @@ bool IsDriveLetter(const std::string& part) {
 } // namespace
 
 std::string AfxGetExecutablePath() {
-    char buf[PATH_MAX];
-    ssize_t n = readlink("/proc/self/exe", buf, sizeof(buf));
-    return n > 0 ? std::string(buf, (size_t)n) : std::string();
+    std::error_code error;
+    return std::filesystem::read_symlink("/proc/self/exe", error);
 }
 
 std::string AfxGetDataFolder() {
