@@ -11,17 +11,12 @@ BOOL IntersectRect(LPRECT lprcDst, const RECT* lprcSrc1, const RECT* lprcSrc2);
 
 class CPoint : public POINT {
 public:
-    CPoint() : POINT{0, 0} {}
     CPoint(int initX, int initY) : POINT{initX, initY} {}
-    CPoint(POINT pt) : POINT(pt) {}
 };
 
 class CRect : public RECT {
 public:
     CRect() : RECT{0, 0, 0, 0} {}
-    CRect(int l, int t, int r, int b) : RECT{l, t, r, b} {}
-    CRect(const RECT& rc) : RECT(rc) {}
     int Width() const { return right - left; }
     int Height() const { return bottom - top; }
-    BOOL PtInRect(POINT pt) const { return ::PtInRect(this, pt); }
 };
