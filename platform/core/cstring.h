@@ -12,22 +12,10 @@ public:
     CString(const std::string& s) : m_str(s) {}
 
     void Format(LPCTSTR lpszFormat, ...) __attribute__((format(printf, 2, 3)));
-    int GetLength() const { return (int)m_str.size(); }
-    BOOL IsEmpty() const { return m_str.empty(); }
-    void Empty() { m_str.clear(); }
     operator LPCTSTR() const { return m_str.c_str(); }
     const std::string& str() const { return m_str; }
 
-    CString& operator=(LPCTSTR psz) {
-        m_str = psz ? psz : "";
-        return *this;
-    }
-    CString& operator+=(const CString& other) {
-        m_str += other.m_str;
-        return *this;
-    }
     bool operator==(const CString& other) const { return m_str == other.m_str; }
-    bool operator==(LPCTSTR psz) const { return m_str == (psz ? psz : ""); }
 
 private:
     std::string m_str;
