@@ -13,7 +13,6 @@ public:
     BOOL Attach(HGDIOBJ hObject);
     HGDIOBJ Detach();
     BOOL DeleteObject();
-    operator HGDIOBJ() const { return m_hObject; }
 
     HGDIOBJ m_hObject;
 };

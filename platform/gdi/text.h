@@ -42,5 +42,4 @@ public:
                     BYTE bItalic, BYTE bUnderline, BYTE cStrikeOut, BYTE nCharSet,
                     BYTE nOutPrecision, BYTE nClipPrecision, BYTE nQuality, BYTE nPitchAndFamily,
                     LPCTSTR lpszFacename);
-    operator HFONT() const { return reinterpret_cast<HFONT>(m_hObject); }
 };
