@@ -163,9 +163,8 @@ void DrawOnBitmap(const DeviceContext* dc, const TextJob& job, const QFont& font
 
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
     DeviceContext* dc = AsDC(hdc);
-    if (!dc || !lpchText || !lprc || !dc->m_font || !GuiAvailable())
-        return 0;
-    if (dc->m_dcKind != DcKind::Memory || !dc->m_bitmap)
+    // A memory context always holds a bitmap and every context a font.
+    if (!dc || dc->m_dcKind != DcKind::Memory || !lpchText || !lprc || !GuiAvailable())
         return 0;
     TextJob job{TextOf(lpchText, cchText, format), LayoutRect(*lprc), QtFlags(format),
                 !(format & DT_NOCLIP), dc->m_bkMode == OPAQUE};
