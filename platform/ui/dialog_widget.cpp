@@ -470,9 +470,9 @@ HICON DialogWidget::SetIcon(HICON hIcon, bool bBig) {
     HICON& slot = bBig ? m_bigIcon : m_smallIcon;
     HICON previous = slot;
     slot = hIcon;
-    QIcon icon = IconFromHandle(m_bigIcon);
-    for (const QSize& size : IconFromHandle(m_smallIcon).availableSizes())
-        icon.addPixmap(IconFromHandle(m_smallIcon).pixmap(size));
+    QIcon icon = AfxIconFromHandle(m_bigIcon);
+    for (const QSize& size : AfxIconFromHandle(m_smallIcon).availableSizes())
+        icon.addPixmap(AfxIconFromHandle(m_smallIcon).pixmap(size));
     setWindowIcon(icon);
     return previous;
 }

@@ -48,7 +48,6 @@ void SetControlText(QWidget* widget, const QString& text);
 // What a static shows of its text: "&x" underlines x, "&&" is one ampersand.
 QString StripMnemonics(const QString& text);
 
-QIcon IconFromHandle(HICON hIcon);
 // The icon at nSize x nSize logical pixels for a device of that pixel ratio.
 QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr = 1.0);
 
