@@ -38,13 +38,7 @@ int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax)
 }
 
 int GetSystemMetrics(int nIndex) {
-    switch (nIndex) {
-    case SM_CXICON:
-    case SM_CYICON:
-        return 32;
-    default:
-        return 0;
-    }
+    return nIndex == SM_CXICON || nIndex == SM_CYICON ? 32 : 0;
 }
 
 QIcon AfxIconFromHandle(HICON hIcon) {
