@@ -41,13 +41,10 @@ void AfxMapDialogRect(LPRECT lpRect) {
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
     if (rControl.m_hWnd || !pDX || !pDX->m_pDlgWnd)
         return;
-    CWnd* pItem = pDX->m_pDlgWnd->GetDlgItem(nIDC);
-    if (!pItem)
-        return;
-    HWND hWnd = pItem->GetSafeHwnd();
-    // A temporary object stands for the control until a member takes it over.
-    if (CWnd::FromHandlePermanent(hWnd) == nullptr)
-        rControl.Attach(hWnd);
+    // A temporary object stands for the control until a member takes it over; Attach refuses a
+    // control that another member already holds.
+    if (CWnd* pItem = pDX->m_pDlgWnd->GetDlgItem(nIDC))
+        rControl.Attach(pItem->GetSafeHwnd());
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
