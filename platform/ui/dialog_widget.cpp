@@ -137,7 +137,7 @@ DialogWidget::DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent)
         control->lower();
         m_controls.push_back(control);
     }
-    ResetSystemMenu();
+    BuildSystemMenu();
 }
 
 QWidget* DialogWidget::Control(int nID) const {
@@ -369,7 +369,7 @@ void DialogWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pos.x(), pos.y()));
     else if (event->button() == Qt::RightButton)
-        ShowSystemMenu(event->globalPosition().toPoint());
+        m_sysMenu->popup(event->globalPosition().toPoint());
 }
 
 // The right press itself opens the system menu (above); the context menu event that Qt makes
@@ -381,7 +381,7 @@ void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
 bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
     Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (event->key() == Qt::Key_Space && mods == Qt::AltModifier) {
-        ShowSystemMenu(QCursor::pos());
+        m_sysMenu->popup(QCursor::pos());
         return true;
     }
     if (mods != Qt::NoModifier)
@@ -443,27 +443,13 @@ void DialogWidget::reject() {
     Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 }
 
-void DialogWidget::ResetSystemMenu() {
-    delete m_sysMenu;
+void DialogWidget::BuildSystemMenu() {
     m_sysMenu = new QMenu(this);
-    m_sysMenuObject = std::make_unique<CMenu>();
-    m_sysMenuObject->m_hMenu = reinterpret_cast<HMENU>(m_sysMenu);
-    m_sysMenuObject->AppendMenu(MF_STRING, SC_MINIMIZE, "Mi&nimize");
-    m_sysMenuObject->AppendMenu(MF_STRING, SC_CLOSE, "&Close");
+    m_sysMenuObject.m_hMenu = reinterpret_cast<HMENU>(m_sysMenu);
+    m_sysMenuObject.AppendMenu(MF_STRING, SC_MINIMIZE, "Mi&nimize");
+    m_sysMenuObject.AppendMenu(MF_STRING, SC_CLOSE, "&Close");
     connect(m_sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { Send(WM_SYSCOMMAND, action->data().toUInt(), 0); });
-}
-
-CMenu* DialogWidget::SystemMenu(bool bRevert) {
-    if (bRevert) {
-        ResetSystemMenu();
-        return nullptr;
-    }
-    return m_sysMenuObject.get();
-}
-
-void DialogWidget::ShowSystemMenu(const QPoint& globalPos) {
-    m_sysMenu->popup(globalPos);
 }
 
 HICON DialogWidget::SetIcon(HICON hIcon, bool bBig) {

@@ -378,9 +378,11 @@ BOOL CWnd::KillTimer(UINT_PTR nIDEvent) {
     return dialog && dialog->StopTimer(nIDEvent);
 }
 
+// Nothing reverts the system menu: a revert request is answered with null and leaves the menu
+// as it is.
 CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
-    DialogWidget* dialog = AsDialog(m_hWnd);
-    return dialog ? dialog->SystemMenu(bRevert != FALSE) : nullptr;
+    DialogWidget* dialog = bRevert ? nullptr : AsDialog(m_hWnd);
+    return dialog ? dialog->SystemMenu() : nullptr;
 }
 
 BOOL CWnd::IsIconic() const {

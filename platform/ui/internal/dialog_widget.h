@@ -9,7 +9,6 @@
 #include <QRegion>
 
 #include <map>
-#include <memory>
 #include <vector>
 
 class QMenu;
@@ -26,8 +25,7 @@ public:
     void Invalidate(const QRect& rect, bool bErase);
     UINT_PTR StartTimer(UINT_PTR nIDEvent, UINT nElapse);
     bool StopTimer(UINT_PTR nIDEvent);
-    CMenu* SystemMenu(bool bRevert);
-    void ShowSystemMenu(const QPoint& globalPos);
+    CMenu* SystemMenu() { return &m_sysMenuObject; }
     HICON SetIcon(HICON hIcon, bool bBig);
     void FocusFirstTabStop();
 
@@ -56,7 +54,7 @@ private:
     QWidget* CreateButton(const DialogItemTemplate& item);
     QWidget* CreateStatic(const DialogItemTemplate& item);
     void ConnectNotifications(QWidget* control);
-    void ResetSystemMenu();
+    void BuildSystemMenu();
     bool HandleDialogKey(QKeyEvent* event);
     int EnterCommandId() const;
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -77,7 +75,7 @@ private:
     QRegion m_paintRegion;
     bool m_inPaint = false;
     QMenu* m_sysMenu = nullptr;
-    std::unique_ptr<CMenu> m_sysMenuObject;
+    CMenu m_sysMenuObject;
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
 };
