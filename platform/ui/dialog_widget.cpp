@@ -299,9 +299,7 @@ void DialogWidget::PaintInvalid(const QRegion& region) {
         painter.fillRect(rect(), palette().color(QPalette::Window));
     }
     m_paintRegion = region;
-    m_inPaint = true;
     Send(WM_PAINT);
-    m_inPaint = false;
     m_paintRegion = QRegion();
 }
 

@@ -9,7 +9,7 @@ HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint) {
     ui::DialogWidget* dialog = ui::AsDialog(hWnd);
     QPainter* painter = nullptr;
     QRect bounds;
-    if (dialog && dialog->InPaint()) {
+    if (dialog && !dialog->PaintRegion().isEmpty()) {
         painter = new QPainter(&dialog->Surface());
         painter->setClipRegion(dialog->PaintRegion());
         bounds = dialog->PaintRegion().boundingRect();

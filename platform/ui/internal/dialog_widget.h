@@ -29,7 +29,7 @@ public:
     HICON SetIcon(HICON hIcon, bool bBig);
     void FocusFirstTabStop();
 
-    bool InPaint() const { return m_inPaint; }
+    // What the WM_PAINT in progress repaints; empty outside one, as nothing paints an empty region.
     const QRegion& PaintRegion() const { return m_paintRegion; }
     // The window's picture, which the paint handler draws into.
     QImage& Surface() { return m_surface; }
@@ -73,7 +73,6 @@ private:
     QRegion m_keep;
     QRegion m_exposed;
     QRegion m_paintRegion;
-    bool m_inPaint = false;
     QMenu* m_sysMenu = nullptr;
     CMenu m_sysMenuObject;
     HICON m_bigIcon = nullptr;
