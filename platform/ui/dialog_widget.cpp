@@ -267,9 +267,10 @@ void DialogWidget::Invalidate(const QRect& rect, bool bErase) {
 // repaints a dialog under each of its controls whenever a control repaints itself (a hover,
 // a press, a caret); those repaints are served from the kept picture.
 void DialogWidget::paintEvent(QPaintEvent* event) {
-    if (!SurfaceFits()) {
-        const qreal dpr = devicePixelRatioF();
-        m_surface = QImage(qCeil(width() * dpr), qCeil(height() * dpr), QImage::Format_RGB32);
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels(qCeil(width() * dpr), qCeil(height() * dpr));
+    if (m_surface.size() != pixels || m_surface.devicePixelRatio() != dpr) {
+        m_surface = QImage(pixels, QImage::Format_RGB32);
         m_surface.setDevicePixelRatio(dpr);
         m_surface.fill(palette().color(QPalette::Window));
         m_exposed = rect();
@@ -277,12 +278,6 @@ void DialogWidget::paintEvent(QPaintEvent* event) {
     PaintInvalid(event->region() & (m_erase | m_keep | m_exposed));
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_surface);
-}
-
-bool DialogWidget::SurfaceFits() const {
-    const qreal dpr = devicePixelRatioF();
-    return !m_surface.isNull() && m_surface.devicePixelRatio() == dpr &&
-           m_surface.width() == qCeil(width() * dpr) && m_surface.height() == qCeil(height() * dpr);
 }
 
 void DialogWidget::PaintInvalid(const QRegion& region) {

@@ -62,7 +62,6 @@ private:
     // accepts them.
     bool TakesFileDrag(QDropEvent* event) const;
     bool HandleFileDrag(QEvent* event);
-    bool SurfaceFits() const;
     void Expose();
     void PaintInvalid(const QRegion& region);
 
