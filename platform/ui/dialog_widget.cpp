@@ -89,12 +89,14 @@ private:
     }
 };
 
-// An icon static paints the icon at the pixel ratio of the device it paints on, so that a
-// high-density screen shows it enlarged pixel by pixel.
+// An icon static takes the size of its icon, whatever its template says, and paints the icon
+// at the pixel ratio of the device it paints on, so that a high-density screen shows it
+// enlarged pixel by pixel.
 class IconStatic : public QLabel {
 public:
     IconStatic(HICON hIcon, int nSize, QWidget* parent)
         : QLabel(parent), m_hIcon(hIcon), m_nSize(nSize) {
+        setFixedSize(nSize, nSize);
         setPixmap(IconPixmap(hIcon, nSize));
     }
 
@@ -165,8 +167,7 @@ QWidget* DialogWidget::CreateControl(const DialogItemTemplate& item) {
     }
     SetControlId(control, item.nID);
     control->setProperty(kStyleProperty, (uint)item.dwStyle);
-    if (item.windowClass != ControlClass::Static || (item.dwStyle & SS_TYPEMASK) != SS_ICON)
-        control->setGeometry(DialogRectToPixels(item.x, item.y, item.cx, item.cy));
+    control->setGeometry(DialogRectToPixels(item.x, item.y, item.cx, item.cy));
     if (control->focusPolicy() != Qt::NoFocus)
         control->setFocusPolicy((item.dwStyle & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
     control->setEnabled((item.dwStyle & WS_DISABLED) == 0);
@@ -204,16 +205,10 @@ QWidget* DialogWidget::CreateButton(const DialogItemTemplate& item) {
 QWidget* DialogWidget::CreateStatic(const DialogItemTemplate& item) {
     QWidget* control = nullptr;
     switch (item.dwStyle & SS_TYPEMASK) {
-    case SS_ICON: {
-        HICON hIcon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(item.nIconID));
-        int size = GetSystemMetrics(SM_CXICON);
-        auto* label = new IconStatic(hIcon, size, this);
-        // An icon static takes the size of its icon.
-        QRect r = DialogRectToPixels(item.x, item.y, item.cx, item.cy);
-        label->setGeometry(r.left(), r.top(), size, size);
-        control = label;
+    case SS_ICON:
+        control = new IconStatic(LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(item.nIconID)),
+                                 GetSystemMetrics(SM_CXICON), this);
         break;
-    }
     case SS_BLACKFRAME:
     case SS_BLACKRECT:
         control = new StaticShape(item.dwStyle, this);
