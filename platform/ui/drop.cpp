@@ -11,13 +11,13 @@
 
 namespace ui {
 
-DroppedFiles LocalFilesOf(const QMimeData* mime) {
-    DroppedFiles files;
+std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
+    std::vector<std::string> files;
     if (!mime || !mime->hasUrls())
         return files;
     for (const QUrl& url : mime->urls())
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files.m_paths.push_back(ToAfx(url.toLocalFile()).toStdString());
+            files.push_back(ToAfx(url.toLocalFile()).toStdString());
     return files;
 }
 
@@ -27,7 +27,7 @@ bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
     const QWidget* modal = QApplication::activeModalWidget();
     if (!acceptDrops() || !isEnabled() || (modal && modal != this))
         return false;
-    return !LocalFilesOf(event->mimeData()).m_paths.empty();
+    return !LocalFilesOf(event->mimeData()).empty();
 }
 
 bool DialogWidget::HandleFileDrag(QEvent* event) {
@@ -46,7 +46,7 @@ bool DialogWidget::HandleFileDrag(QEvent* event) {
             return false;
         // The drop lives on this stack until the message returns, so a handler that does
         // not call DragFinish leaks nothing.
-        DroppedFiles files = LocalFilesOf(drop->mimeData());
+        std::vector<std::string> files = LocalFilesOf(drop->mimeData());
         drop->acceptProposedAction();
         Send(WM_DROPFILES, reinterpret_cast<WPARAM>(&files), 0);
         return true;
@@ -66,14 +66,14 @@ void CWnd::DragAcceptFiles(BOOL bAccept) {
 }
 
 UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch) {
-    const auto* files = reinterpret_cast<const DroppedFiles*>(hDrop);
+    const auto* files = reinterpret_cast<const std::vector<std::string>*>(hDrop);
     if (!files)
         return 0;
     if (iFile == 0xFFFFFFFF)
-        return (UINT)files->m_paths.size();
-    if (iFile >= files->m_paths.size())
+        return (UINT)files->size();
+    if (iFile >= files->size())
         return 0;
-    const std::string& path = files->m_paths[iFile];
+    const std::string& path = (*files)[iFile];
     if (!lpszFile)
         return (UINT)path.size();
     return (UINT)CopyText(FromAfx(path.c_str()), lpszFile, (int)std::min<UINT>(cch, INT_MAX));

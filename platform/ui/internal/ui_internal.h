@@ -56,12 +56,9 @@ QFont ControlFont(const DialogTemplate& dlgTemplate);
 // A template rectangle in dialog units, in pixels.
 QRect DialogRectToPixels(short x, short y, short cx, short cy);
 
-// What an HDROP stands for: the dropped files' local paths, in the framework's text.
-struct DroppedFiles {
-    std::vector<std::string> m_paths;
-};
-// The local files a drag carries (file URLs only), in the order given.
-DroppedFiles LocalFilesOf(const QMimeData* mime);
+// The local files a drag carries (file URLs only), in the order given, as paths in the
+// framework's text. An HDROP stands for such a list.
+std::vector<std::string> LocalFilesOf(const QMimeData* mime);
 // The settings file's format: "key=value" lines whose value is kept exactly as typed.
 QSettings::Format ProfileFormat();
 // Whether a value fits on one line of that file.
