@@ -129,7 +129,6 @@ public:
 
     void GetWindowRect(LPRECT lpRect) const;
     void GetClientRect(LPRECT lpRect) const;
-    void ScreenToClient(LPPOINT lpPoint) const;
     void ScreenToClient(LPRECT lpRect) const;
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
     void Invalidate(BOOL bErase = TRUE) { InvalidateRect(nullptr, bErase); }

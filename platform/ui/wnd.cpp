@@ -339,20 +339,15 @@ void CWnd::GetClientRect(LPRECT lpRect) const {
         *lpRect = RECT{0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0};
 }
 
-void CWnd::ScreenToClient(LPPOINT lpPoint) const {
-    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
-    if (!widget || !lpPoint)
-        return;
-    QPoint origin = TopLeftOnScreen(widget);
-    lpPoint->x -= origin.x();
-    lpPoint->y -= origin.y();
-}
-
 void CWnd::ScreenToClient(LPRECT lpRect) const {
-    if (!lpRect)
+    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
+    if (!widget || !lpRect)
         return;
-    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->left));
-    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->right));
+    const QPoint origin = TopLeftOnScreen(widget);
+    lpRect->left -= origin.x();
+    lpRect->top -= origin.y();
+    lpRect->right -= origin.x();
+    lpRect->bottom -= origin.y();
 }
 
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
