@@ -323,12 +323,10 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
     QWidget* widget = AfxWidgetFromHandle(m_hWnd);
     if (!lpRect)
         return;
-    if (!widget) {
-        *lpRect = RECT{0, 0, 0, 0};
-        return;
-    }
-    QRect frame = widget->isWindow() ? widget->frameGeometry()
-                                     : QRect(TopLeftOnScreen(widget), widget->size());
+    QRect frame; // empty for a window that is gone
+    if (widget)
+        frame = widget->isWindow() ? widget->frameGeometry()
+                                   : QRect(TopLeftOnScreen(widget), widget->size());
     *lpRect =
         RECT{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
 }
