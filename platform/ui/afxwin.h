@@ -131,7 +131,6 @@ public:
     void GetClientRect(LPRECT lpRect) const;
     void ScreenToClient(LPRECT lpRect) const;
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
-    void Invalidate(BOOL bErase = TRUE) { InvalidateRect(nullptr, bErase); }
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
     BOOL KillTimer(UINT_PTR nIDEvent);
     CMenu* GetSystemMenu(BOOL bRevert);
