@@ -151,9 +151,6 @@ protected:
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
 
-    // Commands a window does not handle itself go on to the application.
-    BOOL RouteCommandToApp(WPARAM wParam, LPARAM lParam);
-
     DECLARE_MESSAGE_MAP()
 };
 

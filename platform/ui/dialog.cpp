@@ -109,6 +109,9 @@ void CDialog::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
+// Commands a dialog does not handle itself go on to the application.
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
-    return CWnd::OnCommand(wParam, lParam) || RouteCommandToApp(wParam, lParam);
+    CWinApp* pApp = AfxGetApp();
+    return CWnd::OnCommand(wParam, lParam) ||
+           (pApp && pApp->DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr));
 }

@@ -297,11 +297,6 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     return DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr);
 }
 
-BOOL CWnd::RouteCommandToApp(WPARAM wParam, LPARAM lParam) {
-    CWinApp* pApp = AfxGetApp();
-    return pApp && pApp->DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr);
-}
-
 LRESULT CWnd::Default() {
     return DefWindowProc(g_current.m_message, g_current.m_wParam, g_current.m_lParam);
 }
