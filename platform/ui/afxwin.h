@@ -150,8 +150,6 @@ protected:
     afx_msg void OnTimer(UINT nIDEvent);
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
-
-    DECLARE_MESSAGE_MAP()
 };
 
 // The control classes add nothing to a window; members of these types are attached to a
@@ -247,8 +245,6 @@ private:
     std::string m_strAppName; // empty until named
     std::string m_strRegistryKey;
     int m_nExitCode = 0; // what the message loop ended with
-
-    DECLARE_MESSAGE_MAP()
 };
 
 CWinApp* AfxGetApp();

@@ -12,9 +12,6 @@
 #include <string>
 #include <utility>
 
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-END_MESSAGE_MAP()
-
 namespace {
 
 CWinApp* g_pApp = nullptr;

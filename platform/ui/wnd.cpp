@@ -224,9 +224,6 @@ BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, 
 
 // ---- CWnd -------------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
-END_MESSAGE_MAP()
-
 CWnd::CWnd() : m_hWnd(nullptr) {}
 
 CWnd::~CWnd() {
