@@ -124,8 +124,4 @@ QSettings::Format ProfileFormat() {
     return format;
 }
 
-bool IsProfileText(const QString& text) {
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
-}
-
 } // namespace ui

@@ -151,7 +151,7 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
         const QString key = SettingsKey(lpszSection, lpszEntry);
         const QString value = ui::FromAfx(lpszValue);
         // A line break would end the value early and start lines of its own in the file.
-        if (!ui::IsProfileText(value))
+        if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
             return FALSE;
         const QVariant stored = settings.value(key);
         if (settings.status() == QSettings::NoError && stored.typeId() == QMetaType::QString &&

@@ -61,7 +61,5 @@ QRect DialogRectToPixels(short x, short y, short cx, short cy);
 std::vector<std::string> LocalFilesOf(const QMimeData* mime);
 // The settings file's format: "key=value" lines whose value is kept exactly as typed.
 QSettings::Format ProfileFormat();
-// Whether a value fits on one line of that file.
-bool IsProfileText(const QString& text);
 
 } // namespace ui
