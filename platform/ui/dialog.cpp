@@ -7,28 +7,6 @@ ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
-namespace ui {
-
-QRect DialogRectToPixels(short x, short y, short cx, short cy) {
-    RECT rc = {x, y, x + cx, y + cy};
-    AfxMapDialogRect(&rc);
-    return QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
-}
-
-// The templates were laid out for an 8-point face with base units 6 x 13; Liberation Sans is
-// wider, and at 15/16 of the template's size every text still fits its rectangle while the
-// base units stay as they were.
-QFont ControlFont(const DialogTemplate& dlgTemplate) {
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    int points =
-        (dlgTemplate.dwStyle & DS_SETFONT) && dlgTemplate.wPointSize ? dlgTemplate.wPointSize : 8;
-    font.setPointSizeF(points * 15.0 / 16.0);
-    return font;
-}
-
-} // namespace ui
-
 void AfxMapDialogRect(LPRECT lpRect) {
     if (!lpRect)
         return;

@@ -8,9 +8,13 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace ui {
 
+// The local files a drag carries (file URLs only), in the order given, as paths in the
+// framework's text. An HDROP stands for such a list.
 std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
     std::vector<std::string> files;
     if (!mime || !mime->hasUrls())

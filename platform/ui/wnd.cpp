@@ -173,6 +173,7 @@ LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
+// The window's own reaction to a message that no message map handled.
 LRESULT DefaultWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (DialogWidget* dialog = AsDialog(hWnd))
         return dialog->DefaultProc(message, wParam, lParam);
