@@ -195,10 +195,9 @@ LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // ---- CCmdTarget -------------------------------------------------------------------------
 
+// The root of every chain of maps handles nothing, so it has no map at all.
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, nullptr}};
-    static const AFX_MSGMAP map = {nullptr, entries};
-    return &map;
+    return nullptr;
 }
 
 const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
@@ -206,8 +205,7 @@ const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
 }
 
 BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-    for (const AFX_MSGMAP* map = GetMessageMap(); map;
-         map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
+    for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap()) {
         for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->pfn; ++entry) {
             if (entry->nMessage != message)
                 continue;
