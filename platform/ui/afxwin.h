@@ -168,11 +168,10 @@ public:
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
 };
 
+// Only controls are bound to members; no values are exchanged, so the direction is not kept.
 class CDataExchange {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
-        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
-    BOOL m_bSaveAndValidate;
+    explicit CDataExchange(CWnd* pDlgWnd) : m_pDlgWnd(pDlgWnd) {}
     CWnd* m_pDlgWnd;
 };
 
