@@ -11,6 +11,7 @@
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -43,12 +44,8 @@ std::unordered_set<HWND>& LiveWindows() {
 // Forgets everything attached to a window when its widget is destroyed.
 void ForgetWindow(HWND hWnd) {
     LiveWindows().erase(hWnd);
-    auto& permanent = PermanentMap();
-    auto it = permanent.find(hWnd);
-    if (it != permanent.end()) {
-        CWnd* pWnd = it->second;
-        pWnd->m_hWnd = nullptr;
-        permanent.erase(it);
+    if (CWnd* pWnd = CWnd::FromHandlePermanent(hWnd)) {
+        pWnd->Detach();
         if (AfxGetApp() && AfxGetApp()->m_pMainWnd == pWnd)
             AfxGetApp()->m_pMainWnd = nullptr;
     }
@@ -239,13 +236,12 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
         return nullptr;
     if (CWnd* pWnd = FromHandlePermanent(hWnd))
         return pWnd;
-    auto& temporary = TemporaryMap();
-    auto it = temporary.find(hWnd);
-    if (it != temporary.end())
-        return it->second.get();
-    auto pWnd = std::make_unique<CWnd>();
-    pWnd->m_hWnd = hWnd;
-    return temporary.emplace(hWnd, std::move(pWnd)).first->second.get();
+    std::unique_ptr<CWnd>& pWnd = TemporaryMap()[hWnd];
+    if (!pWnd) {
+        pWnd = std::make_unique<CWnd>();
+        pWnd->m_hWnd = hWnd;
+    }
+    return pWnd.get();
 }
 
 BOOL CWnd::Attach(HWND hWndNew) {
@@ -257,13 +253,9 @@ BOOL CWnd::Attach(HWND hWndNew) {
 }
 
 HWND CWnd::Detach() {
-    HWND hWnd = m_hWnd;
-    if (hWnd) {
-        auto it = PermanentMap().find(hWnd);
-        if (it != PermanentMap().end() && it->second == this)
-            PermanentMap().erase(it);
-    }
-    m_hWnd = nullptr;
+    HWND hWnd = std::exchange(m_hWnd, nullptr);
+    if (hWnd && FromHandlePermanent(hWnd) == this)
+        PermanentMap().erase(hWnd);
     return hWnd;
 }
 
