@@ -35,29 +35,21 @@ bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
 }
 
 bool DialogWidget::HandleFileDrag(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (!TakesFileDrag(drag))
-            return false;
-        drag->acceptProposedAction();
-        return true;
-    }
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!TakesFileDrag(drop))
-            return false;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    // Entering and moving drags are drop events too: each is taken when its drop would be.
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!TakesFileDrag(drop))
+        return false;
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
         // The drop lives on this stack until the message returns, so a handler that does
         // not call DragFinish leaks nothing.
         std::vector<std::string> files = LocalFilesOf(drop->mimeData());
-        drop->acceptProposedAction();
         Send(WM_DROPFILES, reinterpret_cast<WPARAM>(&files), 0);
-        return true;
     }
-    default:
-        return false;
-    }
+    return true;
 }
 
 } // namespace ui
