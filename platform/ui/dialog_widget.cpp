@@ -14,6 +14,8 @@
 #include <QRadioButton>
 #include <QtMath>
 
+#include <utility>
+
 namespace ui {
 
 namespace {
@@ -460,9 +462,7 @@ void DialogWidget::BuildSystemMenu() {
 }
 
 HICON DialogWidget::SetIcon(HICON hIcon, bool bBig) {
-    HICON& slot = bBig ? m_bigIcon : m_smallIcon;
-    HICON previous = slot;
-    slot = hIcon;
+    HICON previous = std::exchange(bBig ? m_bigIcon : m_smallIcon, hIcon);
     QIcon icon = AfxIconFromHandle(m_bigIcon);
     for (const QSize& size : AfxIconFromHandle(m_smallIcon).availableSizes())
         icon.addPixmap(AfxIconFromHandle(m_smallIcon).pixmap(size));
