@@ -29,8 +29,7 @@ CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_nModalResult(-1), m_bEnded(FALSE) {}
 
 CDialog::~CDialog() {
-    if (QWidget* widget = AfxWidgetFromHandle(m_hWnd))
-        delete widget;
+    delete AfxWidgetFromHandle(m_hWnd); // null once the window is gone
 }
 
 INT_PTR CDialog::DoModal() {
