@@ -139,10 +139,6 @@ DWORD StyleOf(const QWidget* widget) {
     return widget->property(kStyleProperty).toUInt();
 }
 
-bool IsPushButton(const QWidget* widget) {
-    return qobject_cast<const QPushButton*>(widget);
-}
-
 } // namespace
 
 DialogWidget::DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent)
@@ -419,10 +415,11 @@ bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
 // A focused push button takes Enter; otherwise the default push button does, or IDOK.
 int DialogWidget::EnterCommandId() const {
     QWidget* focus = focusWidget();
-    if (focus && IsPushButton(focus) && focus->parentWidget() == this)
+    if (qobject_cast<QPushButton*>(focus) && focus->parentWidget() == this)
         return ControlId(focus);
     for (QWidget* control : m_controls)
-        if (IsPushButton(control) && (StyleOf(control) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        if (qobject_cast<QPushButton*>(control) &&
+            (StyleOf(control) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
             return ControlId(control);
     return IDOK;
 }
