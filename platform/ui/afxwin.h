@@ -129,10 +129,8 @@ public:
 
     void GetWindowRect(LPRECT lpRect) const;
     void GetClientRect(LPRECT lpRect) const;
-    void ScreenToClient(LPPOINT lpPoint) const;
     void ScreenToClient(LPRECT lpRect) const;
     void InvalidateRect(LPCRECT lpRect, BOOL bErase = TRUE);
-    void Invalidate(BOOL bErase = TRUE) { InvalidateRect(nullptr, bErase); }
     UINT_PTR SetTimer(UINT_PTR nIDEvent, UINT nElapse, TIMERPROC lpfnTimer);
     BOOL KillTimer(UINT_PTR nIDEvent);
     CMenu* GetSystemMenu(BOOL bRevert);
@@ -152,11 +150,6 @@ protected:
     afx_msg void OnTimer(UINT nIDEvent);
     afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
     afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
-
-    // Commands a window does not handle itself go on to the application.
-    BOOL RouteCommandToApp(WPARAM wParam, LPARAM lParam);
-
-    DECLARE_MESSAGE_MAP()
 };
 
 // The control classes add nothing to a window; members of these types are attached to a
@@ -175,11 +168,10 @@ public:
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
 };
 
+// Only controls are bound to members; no values are exchanged, so the direction is not kept.
 class CDataExchange {
 public:
-    CDataExchange(CWnd* pDlgWnd, BOOL bSaveAndValidate)
-        : m_bSaveAndValidate(bSaveAndValidate), m_pDlgWnd(pDlgWnd) {}
-    BOOL m_bSaveAndValidate;
+    explicit CDataExchange(CWnd* pDlgWnd) : m_pDlgWnd(pDlgWnd) {}
     CWnd* m_pDlgWnd;
 };
 
@@ -252,8 +244,6 @@ private:
     std::string m_strAppName; // empty until named
     std::string m_strRegistryKey;
     int m_nExitCode = 0; // what the message loop ended with
-
-    DECLARE_MESSAGE_MAP()
 };
 
 CWinApp* AfxGetApp();

@@ -7,28 +7,6 @@ ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
-namespace ui {
-
-QRect DialogRectToPixels(short x, short y, short cx, short cy) {
-    RECT rc = {x, y, x + cx, y + cy};
-    AfxMapDialogRect(&rc);
-    return QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
-}
-
-// The templates were laid out for an 8-point face with base units 6 x 13; Liberation Sans is
-// wider, and at 15/16 of the template's size every text still fits its rectangle while the
-// base units stay as they were.
-QFont ControlFont(const DialogTemplate& dlgTemplate) {
-    QFont font(QStringLiteral("Liberation Sans"));
-    font.setStyleHint(QFont::SansSerif);
-    int points =
-        (dlgTemplate.dwStyle & DS_SETFONT) && dlgTemplate.wPointSize ? dlgTemplate.wPointSize : 8;
-    font.setPointSizeF(points * 15.0 / 16.0);
-    return font;
-}
-
-} // namespace ui
-
 void AfxMapDialogRect(LPRECT lpRect) {
     if (!lpRect)
         return;
@@ -41,21 +19,17 @@ void AfxMapDialogRect(LPRECT lpRect) {
 void DDX_Control(CDataExchange* pDX, int nIDC, CWnd& rControl) {
     if (rControl.m_hWnd || !pDX || !pDX->m_pDlgWnd)
         return;
-    CWnd* pItem = pDX->m_pDlgWnd->GetDlgItem(nIDC);
-    if (!pItem)
-        return;
-    HWND hWnd = pItem->GetSafeHwnd();
-    // A temporary object stands for the control until a member takes it over.
-    if (CWnd::FromHandlePermanent(hWnd) == nullptr)
-        rControl.Attach(hWnd);
+    // A temporary object stands for the control until a member takes it over; Attach refuses a
+    // control that another member already holds.
+    if (CWnd* pItem = pDX->m_pDlgWnd->GetDlgItem(nIDC))
+        rControl.Attach(pItem->GetSafeHwnd());
 }
 
 CDialog::CDialog(UINT nIDTemplate, CWnd* pParentWnd)
     : m_nIDTemplate(nIDTemplate), m_pParentWnd(pParentWnd), m_nModalResult(-1), m_bEnded(FALSE) {}
 
 CDialog::~CDialog() {
-    if (QWidget* widget = AfxWidgetFromHandle(m_hWnd))
-        delete widget;
+    delete AfxWidgetFromHandle(m_hWnd); // null once the window is gone
 }
 
 INT_PTR CDialog::DoModal() {
@@ -90,8 +64,8 @@ void CDialog::EndDialog(int nResult) {
         dialog->done(nResult);
 }
 
-BOOL CDialog::UpdateData(BOOL bSaveAndValidate) {
-    CDataExchange dx(this, bSaveAndValidate);
+BOOL CDialog::UpdateData(BOOL) {
+    CDataExchange dx(this);
     DoDataExchange(&dx);
     return TRUE;
 }
@@ -112,6 +86,9 @@ void CDialog::OnCancel() {
     EndDialog(IDCANCEL);
 }
 
+// Commands a dialog does not handle itself go on to the application.
 BOOL CDialog::OnCommand(WPARAM wParam, LPARAM lParam) {
-    return CWnd::OnCommand(wParam, lParam) || RouteCommandToApp(wParam, lParam);
+    CWinApp* pApp = AfxGetApp();
+    return CWnd::OnCommand(wParam, lParam) ||
+           (pApp && pApp->DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr));
 }

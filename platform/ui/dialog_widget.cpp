@@ -14,11 +14,32 @@
 #include <QRadioButton>
 #include <QtMath>
 
+#include <utility>
+
 namespace ui {
 
 namespace {
 
 constexpr const char* kStyleProperty = "afxStyle";
+
+// A template rectangle in dialog units, in pixels.
+QRect DialogRectToPixels(short x, short y, short cx, short cy) {
+    RECT rc = {x, y, x + cx, y + cy};
+    AfxMapDialogRect(&rc);
+    return QRect(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+}
+
+// The templates were laid out for an 8-point face with base units 6 x 13; Liberation Sans is
+// wider, and at 15/16 of the template's size every text still fits its rectangle while the
+// base units stay as they were.
+QFont ControlFont(const DialogTemplate& dlgTemplate) {
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setStyleHint(QFont::SansSerif);
+    int points =
+        (dlgTemplate.dwStyle & DS_SETFONT) && dlgTemplate.wPointSize ? dlgTemplate.wPointSize : 8;
+    font.setPointSizeF(points * 15.0 / 16.0);
+    return font;
+}
 
 // A one-pixel frame along the edges of r: top and left in one colour, bottom and right (which
 // take the corners they share with the others) in another.
@@ -89,12 +110,14 @@ private:
     }
 };
 
-// An icon static paints the icon at the pixel ratio of the device it paints on, so that a
-// high-density screen shows it enlarged pixel by pixel.
+// An icon static takes the size of its icon, whatever its template says, and paints the icon
+// at the pixel ratio of the device it paints on, so that a high-density screen shows it
+// enlarged pixel by pixel.
 class IconStatic : public QLabel {
 public:
     IconStatic(HICON hIcon, int nSize, QWidget* parent)
         : QLabel(parent), m_hIcon(hIcon), m_nSize(nSize) {
+        setFixedSize(nSize, nSize);
         setPixmap(IconPixmap(hIcon, nSize));
     }
 
@@ -116,10 +139,6 @@ DWORD StyleOf(const QWidget* widget) {
     return widget->property(kStyleProperty).toUInt();
 }
 
-bool IsPushButton(const QWidget* widget) {
-    return qobject_cast<const QPushButton*>(widget);
-}
-
 } // namespace
 
 DialogWidget::DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent)
@@ -137,7 +156,7 @@ DialogWidget::DialogWidget(const DialogTemplate& dlgTemplate, QWidget* parent)
         control->lower();
         m_controls.push_back(control);
     }
-    ResetSystemMenu();
+    BuildSystemMenu();
 }
 
 QWidget* DialogWidget::Control(int nID) const {
@@ -165,8 +184,7 @@ QWidget* DialogWidget::CreateControl(const DialogItemTemplate& item) {
     }
     SetControlId(control, item.nID);
     control->setProperty(kStyleProperty, (uint)item.dwStyle);
-    if (item.windowClass != ControlClass::Static || (item.dwStyle & SS_TYPEMASK) != SS_ICON)
-        control->setGeometry(DialogRectToPixels(item.x, item.y, item.cx, item.cy));
+    control->setGeometry(DialogRectToPixels(item.x, item.y, item.cx, item.cy));
     if (control->focusPolicy() != Qt::NoFocus)
         control->setFocusPolicy((item.dwStyle & WS_TABSTOP) ? Qt::StrongFocus : Qt::ClickFocus);
     control->setEnabled((item.dwStyle & WS_DISABLED) == 0);
@@ -204,16 +222,10 @@ QWidget* DialogWidget::CreateButton(const DialogItemTemplate& item) {
 QWidget* DialogWidget::CreateStatic(const DialogItemTemplate& item) {
     QWidget* control = nullptr;
     switch (item.dwStyle & SS_TYPEMASK) {
-    case SS_ICON: {
-        HICON hIcon = LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(item.nIconID));
-        int size = GetSystemMetrics(SM_CXICON);
-        auto* label = new IconStatic(hIcon, size, this);
-        // An icon static takes the size of its icon.
-        QRect r = DialogRectToPixels(item.x, item.y, item.cx, item.cy);
-        label->setGeometry(r.left(), r.top(), size, size);
-        control = label;
+    case SS_ICON:
+        control = new IconStatic(LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(item.nIconID)),
+                                 GetSystemMetrics(SM_CXICON), this);
         break;
-    }
     case SS_BLACKFRAME:
     case SS_BLACKRECT:
         control = new StaticShape(item.dwStyle, this);
@@ -267,9 +279,10 @@ void DialogWidget::Invalidate(const QRect& rect, bool bErase) {
 // repaints a dialog under each of its controls whenever a control repaints itself (a hover,
 // a press, a caret); those repaints are served from the kept picture.
 void DialogWidget::paintEvent(QPaintEvent* event) {
-    if (!SurfaceFits()) {
-        const qreal dpr = devicePixelRatioF();
-        m_surface = QImage(qCeil(width() * dpr), qCeil(height() * dpr), QImage::Format_RGB32);
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels(qCeil(width() * dpr), qCeil(height() * dpr));
+    if (m_surface.size() != pixels || m_surface.devicePixelRatio() != dpr) {
+        m_surface = QImage(pixels, QImage::Format_RGB32);
         m_surface.setDevicePixelRatio(dpr);
         m_surface.fill(palette().color(QPalette::Window));
         m_exposed = rect();
@@ -277,12 +290,6 @@ void DialogWidget::paintEvent(QPaintEvent* event) {
     PaintInvalid(event->region() & (m_erase | m_keep | m_exposed));
     QPainter painter(this);
     painter.drawImage(QPoint(0, 0), m_surface);
-}
-
-bool DialogWidget::SurfaceFits() const {
-    const qreal dpr = devicePixelRatioF();
-    return !m_surface.isNull() && m_surface.devicePixelRatio() == dpr &&
-           m_surface.width() == qCeil(width() * dpr) && m_surface.height() == qCeil(height() * dpr);
 }
 
 void DialogWidget::PaintInvalid(const QRegion& region) {
@@ -299,9 +306,7 @@ void DialogWidget::PaintInvalid(const QRegion& region) {
         painter.fillRect(rect(), palette().color(QPalette::Window));
     }
     m_paintRegion = region;
-    m_inPaint = true;
     Send(WM_PAINT);
-    m_inPaint = false;
     m_paintRegion = QRegion();
 }
 
@@ -369,7 +374,7 @@ void DialogWidget::mousePressEvent(QMouseEvent* event) {
     if (event->button() == Qt::LeftButton)
         Send(WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(pos.x(), pos.y()));
     else if (event->button() == Qt::RightButton)
-        ShowSystemMenu(event->globalPosition().toPoint());
+        m_sysMenu->popup(event->globalPosition().toPoint());
 }
 
 // The right press itself opens the system menu (above); the context menu event that Qt makes
@@ -381,7 +386,7 @@ void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
 bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
     Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
     if (event->key() == Qt::Key_Space && mods == Qt::AltModifier) {
-        ShowSystemMenu(QCursor::pos());
+        m_sysMenu->popup(QCursor::pos());
         return true;
     }
     if (mods != Qt::NoModifier)
@@ -410,10 +415,11 @@ bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
 // A focused push button takes Enter; otherwise the default push button does, or IDOK.
 int DialogWidget::EnterCommandId() const {
     QWidget* focus = focusWidget();
-    if (focus && IsPushButton(focus) && focus->parentWidget() == this)
+    if (qobject_cast<QPushButton*>(focus) && focus->parentWidget() == this)
         return ControlId(focus);
     for (QWidget* control : m_controls)
-        if (IsPushButton(control) && (StyleOf(control) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
+        if (qobject_cast<QPushButton*>(control) &&
+            (StyleOf(control) & BS_TYPEMASK) == BS_DEFPUSHBUTTON)
             return ControlId(control);
     return IDOK;
 }
@@ -443,36 +449,20 @@ void DialogWidget::reject() {
     Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
 }
 
-void DialogWidget::ResetSystemMenu() {
-    delete m_sysMenu;
+void DialogWidget::BuildSystemMenu() {
     m_sysMenu = new QMenu(this);
-    m_sysMenuObject = std::make_unique<CMenu>();
-    m_sysMenuObject->m_hMenu = reinterpret_cast<HMENU>(m_sysMenu);
-    m_sysMenuObject->AppendMenu(MF_STRING, SC_MINIMIZE, "Mi&nimize");
-    m_sysMenuObject->AppendMenu(MF_STRING, SC_CLOSE, "&Close");
+    m_sysMenuObject.m_hMenu = reinterpret_cast<HMENU>(m_sysMenu);
+    m_sysMenuObject.AppendMenu(MF_STRING, SC_MINIMIZE, "Mi&nimize");
+    m_sysMenuObject.AppendMenu(MF_STRING, SC_CLOSE, "&Close");
     connect(m_sysMenu, &QMenu::triggered, this,
             [this](QAction* action) { Send(WM_SYSCOMMAND, action->data().toUInt(), 0); });
 }
 
-CMenu* DialogWidget::SystemMenu(bool bRevert) {
-    if (bRevert) {
-        ResetSystemMenu();
-        return nullptr;
-    }
-    return m_sysMenuObject.get();
-}
-
-void DialogWidget::ShowSystemMenu(const QPoint& globalPos) {
-    m_sysMenu->popup(globalPos);
-}
-
 HICON DialogWidget::SetIcon(HICON hIcon, bool bBig) {
-    HICON& slot = bBig ? m_bigIcon : m_smallIcon;
-    HICON previous = slot;
-    slot = hIcon;
-    QIcon icon = IconFromHandle(m_bigIcon);
-    for (const QSize& size : IconFromHandle(m_smallIcon).availableSizes())
-        icon.addPixmap(IconFromHandle(m_smallIcon).pixmap(size));
+    HICON previous = std::exchange(bBig ? m_bigIcon : m_smallIcon, hIcon);
+    QIcon icon = AfxIconFromHandle(m_bigIcon);
+    for (const QSize& size : AfxIconFromHandle(m_smallIcon).availableSizes())
+        icon.addPixmap(AfxIconFromHandle(m_smallIcon).pixmap(size));
     setWindowIcon(icon);
     return previous;
 }

@@ -8,16 +8,20 @@
 
 #include <climits>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace ui {
 
-DroppedFiles LocalFilesOf(const QMimeData* mime) {
-    DroppedFiles files;
+// The local files a drag carries (file URLs only), in the order given, as paths in the
+// framework's text. An HDROP stands for such a list.
+std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
+    std::vector<std::string> files;
     if (!mime || !mime->hasUrls())
         return files;
     for (const QUrl& url : mime->urls())
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files.m_paths.push_back(ToAfx(url.toLocalFile()).toStdString());
+            files.push_back(ToAfx(url.toLocalFile()).toStdString());
     return files;
 }
 
@@ -27,33 +31,25 @@ bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
     const QWidget* modal = QApplication::activeModalWidget();
     if (!acceptDrops() || !isEnabled() || (modal && modal != this))
         return false;
-    return !LocalFilesOf(event->mimeData()).m_paths.empty();
+    return !LocalFilesOf(event->mimeData()).empty();
 }
 
 bool DialogWidget::HandleFileDrag(QEvent* event) {
-    switch (event->type()) {
-    case QEvent::DragEnter:
-    case QEvent::DragMove: {
-        auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (!TakesFileDrag(drag))
-            return false;
-        drag->acceptProposedAction();
-        return true;
-    }
-    case QEvent::Drop: {
-        auto* drop = static_cast<QDropEvent*>(event);
-        if (!TakesFileDrag(drop))
-            return false;
+    const QEvent::Type type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    // Entering and moving drags are drop events too: each is taken when its drop would be.
+    auto* drop = static_cast<QDropEvent*>(event);
+    if (!TakesFileDrag(drop))
+        return false;
+    drop->acceptProposedAction();
+    if (type == QEvent::Drop) {
         // The drop lives on this stack until the message returns, so a handler that does
         // not call DragFinish leaks nothing.
-        DroppedFiles files = LocalFilesOf(drop->mimeData());
-        drop->acceptProposedAction();
+        std::vector<std::string> files = LocalFilesOf(drop->mimeData());
         Send(WM_DROPFILES, reinterpret_cast<WPARAM>(&files), 0);
-        return true;
     }
-    default:
-        return false;
-    }
+    return true;
 }
 
 } // namespace ui
@@ -66,14 +62,14 @@ void CWnd::DragAcceptFiles(BOOL bAccept) {
 }
 
 UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch) {
-    const auto* files = reinterpret_cast<const DroppedFiles*>(hDrop);
+    const auto* files = reinterpret_cast<const std::vector<std::string>*>(hDrop);
     if (!files)
         return 0;
     if (iFile == 0xFFFFFFFF)
-        return (UINT)files->m_paths.size();
-    if (iFile >= files->m_paths.size())
+        return (UINT)files->size();
+    if (iFile >= files->size())
         return 0;
-    const std::string& path = files->m_paths[iFile];
+    const std::string& path = (*files)[iFile];
     if (!lpszFile)
         return (UINT)path.size();
     return (UINT)CopyText(FromAfx(path.c_str()), lpszFile, (int)std::min<UINT>(cch, INT_MAX));

@@ -3,16 +3,8 @@
 #include <QAction>
 #include <QMenu>
 
-namespace {
-
-QMenu* AsMenu(HMENU hMenu) {
-    return reinterpret_cast<QMenu*>(hMenu);
-}
-
-} // namespace
-
 BOOL CMenu::AppendMenu(UINT nFlags, UINT_PTR nIDNewItem, LPCTSTR lpszNewItem) {
-    QMenu* menu = AsMenu(m_hMenu);
+    auto* menu = reinterpret_cast<QMenu*>(m_hMenu);
     if (!menu)
         return FALSE;
     if (nFlags & MF_SEPARATOR) {

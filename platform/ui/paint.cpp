@@ -8,21 +8,15 @@
 HDC BeginPaint(HWND hWnd, PAINTSTRUCT* lpPaint) {
     ui::DialogWidget* dialog = ui::AsDialog(hWnd);
     QPainter* painter = nullptr;
-    QRect bounds;
-    if (dialog && dialog->InPaint()) {
+    if (dialog && !dialog->PaintRegion().isEmpty()) {
         painter = new QPainter(&dialog->Surface());
         painter->setClipRegion(dialog->PaintRegion());
-        bounds = dialog->PaintRegion().boundingRect();
     }
     HDC hdc = CreatePainterDC(painter);
     if (!hdc)
         delete painter;
-    if (lpPaint) {
+    if (lpPaint)
         lpPaint->hdc = hdc;
-        lpPaint->fErase = FALSE; // the window erased what needed it before WM_PAINT
-        lpPaint->rcPaint = RECT{bounds.left(), bounds.top(), bounds.left() + bounds.width(),
-                                bounds.top() + bounds.height()};
-    }
     return hdc;
 }
 

@@ -6,28 +6,25 @@
 #include <QMap>
 #include <QStringList>
 
+#include <optional>
+
 namespace {
 
 // Every line of the file as read, in order, so that a write keeps what it does not know.
 const QString kLayoutKey = QStringLiteral("\x01layout");
 
-bool IsSectionLine(const QString& line) {
+// The name of a "[Section]" line; nothing for any other line.
+std::optional<QString> SectionOf(const QString& line) {
     QString t = line.trimmed();
-    return t.size() >= 2 && t.startsWith(QLatin1Char('[')) && t.endsWith(QLatin1Char(']'));
-}
-
-// The name of a "[Section]" line, or an empty string for any other line.
-QString SectionOf(const QString& line) {
-    if (!IsSectionLine(line))
-        return QString();
-    QString t = line.trimmed();
+    if (t.size() < 2 || !t.startsWith(QLatin1Char('[')) || !t.endsWith(QLatin1Char(']')))
+        return std::nullopt;
     return t.mid(1, t.size() - 2).trimmed();
 }
 
-// The key of a "key=value" line, or an empty string for any other line.
+// The key of a "key=value" line that is not a section line, or an empty string for any other.
 QString KeyOf(const QString& line) {
     qsizetype eq = line.indexOf(QLatin1Char('='));
-    if (eq <= 0 || IsSectionLine(line))
+    if (eq <= 0)
         return QString();
     QString key = line.left(eq).trimmed();
     if (key.startsWith(QLatin1Char(';')) || key.startsWith(QLatin1Char('#')))
@@ -53,8 +50,8 @@ bool ReadProfile(QIODevice& device, QSettings::SettingsMap& map) {
     const QStringList lines = SplitLines(device.readAll());
     QString section;
     for (const QString& line : lines) {
-        if (IsSectionLine(line)) {
-            section = SectionOf(line);
+        if (std::optional<QString> name = SectionOf(line)) {
+            section = *name;
             continue;
         }
         QString key = KeyOf(line);
@@ -90,9 +87,9 @@ bool WriteProfile(QIODevice& device, const QSettings::SettingsMap& map) {
     };
     QString section;
     for (const QString& text : map.value(kLayoutKey).toStringList()) {
-        if (IsSectionLine(text)) {
+        if (std::optional<QString> name = SectionOf(text)) {
             finishSection(section);
-            section = SectionOf(text);
+            section = *name;
             line(text);
             continue;
         }
@@ -125,10 +122,6 @@ QSettings::Format ProfileFormat() {
     static const QSettings::Format format =
         QSettings::registerFormat(QStringLiteral("conf"), ReadProfile, WriteProfile);
     return format;
-}
-
-bool IsProfileText(const QString& text) {
-    return !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r'));
 }
 
 } // namespace ui

@@ -5,21 +5,18 @@
 
 #include <QPixmap>
 
-#include <map>
+#include <algorithm>
+#include <utility>
 
 namespace {
-
-// The object behind an HICON: the icon group it was loaded from. Pixmaps are made when
-// drawn, so nothing of Qt outlives the application.
-struct IconObject {
-    const IconGroup* m_group;
-};
 
 // The one module's handle: only its address matters.
 char g_module;
 
-IconObject* AsIcon(HICON hIcon) {
-    return reinterpret_cast<IconObject*>(hIcon);
+// An HICON is the icon group it was loaded from, which lives as long as the program. Pixmaps
+// are made when drawn, so nothing of Qt outlives the application.
+const IconGroup* AsIcon(HICON hIcon) {
+    return reinterpret_cast<const IconGroup*>(hIcon);
 }
 
 } // namespace
@@ -31,13 +28,8 @@ HINSTANCE AfxGetResourceHandle() {
 HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName) {
     if (!hInstance || !IS_INTRESOURCE(lpIconName))
         return nullptr;
-    UINT nID = (UINT)(uintptr_t)lpIconName;
-    const IconGroup* group = ResFindIconGroup(nID);
-    if (!group)
-        return nullptr;
-    static std::map<UINT, IconObject> s_icons;
-    IconObject& icon = s_icons.try_emplace(nID, IconObject{group}).first->second;
-    return reinterpret_cast<HICON>(&icon);
+    const IconGroup* group = ResFindIconGroup((UINT)(uintptr_t)lpIconName);
+    return reinterpret_cast<HICON>(const_cast<IconGroup*>(group));
 }
 
 int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax) {
@@ -46,42 +38,32 @@ int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax)
 }
 
 int GetSystemMetrics(int nIndex) {
-    switch (nIndex) {
-    case SM_CXICON:
-    case SM_CYICON:
-        return 32;
-    default:
-        return 0;
-    }
+    return nIndex == SM_CXICON || nIndex == SM_CYICON ? 32 : 0;
+}
+
+QIcon AfxIconFromHandle(HICON hIcon) {
+    QIcon icon;
+    const IconGroup* group = AsIcon(hIcon);
+    for (int i = 0; group && i < group->nImages; ++i)
+        icon.addPixmap(QPixmap(group->pImages[i].xpm));
+    return icon;
 }
 
 namespace ui {
 
-QIcon IconFromHandle(HICON hIcon) {
-    QIcon icon;
-    IconObject* object = AsIcon(hIcon);
-    if (!object)
-        return icon;
-    for (int i = 0; i < object->m_group->nImages; ++i)
-        icon.addPixmap(QPixmap(object->m_group->pImages[i].xpm));
-    return icon;
-}
-
 // The group's image nearest in size at or above nSize (else its largest), brought to nSize x
 // dpr device pixels by repeating pixels, never by smoothing: icons stay as crisp as sprites.
 QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr) {
-    IconObject* object = AsIcon(hIcon);
-    if (!object || nSize <= 0 || object->m_group->nImages <= 0)
+    const IconGroup* group = AsIcon(hIcon);
+    if (!group || nSize <= 0 || group->nImages <= 0)
         return QPixmap();
-    const IconImage* best = &object->m_group->pImages[0];
-    for (int i = 1; i < object->m_group->nImages; ++i) {
-        const IconImage& image = object->m_group->pImages[i];
-        const bool fits = image.nSize >= nSize;
-        const bool bestFits = best->nSize >= nSize;
-        if ((fits && (!bestFits || image.nSize < best->nSize)) ||
-            (!fits && !bestFits && image.nSize > best->nSize))
-            best = &image;
-    }
+    // Images that fit rank first, the smallest of them first; then the others, largest first.
+    auto rank = [nSize](const IconImage& image) {
+        return image.nSize >= nSize ? std::pair(0, image.nSize) : std::pair(1, -image.nSize);
+    };
+    const IconImage* best = std::min_element(
+        group->pImages, group->pImages + group->nImages,
+        [&rank](const IconImage& a, const IconImage& b) { return rank(a) < rank(b); });
     const int pixels = qRound(nSize * (dpr > 0 ? dpr : 1.0));
     QPixmap pixmap =
         QPixmap(best->xpm).scaled(pixels, pixels, Qt::IgnoreAspectRatio, Qt::FastTransformation);
@@ -90,7 +72,3 @@ QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr) {
 }
 
 } // namespace ui
-
-QIcon AfxIconFromHandle(HICON hIcon) {
-    return ui::IconFromHandle(hIcon);
-}

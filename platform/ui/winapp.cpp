@@ -12,9 +12,6 @@
 #include <string>
 #include <utility>
 
-BEGIN_MESSAGE_MAP(CWinApp, CCmdTarget)
-END_MESSAGE_MAP()
-
 namespace {
 
 CWinApp* g_pApp = nullptr;
@@ -154,7 +151,7 @@ BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR
         const QString key = SettingsKey(lpszSection, lpszEntry);
         const QString value = ui::FromAfx(lpszValue);
         // A line break would end the value early and start lines of its own in the file.
-        if (!ui::IsProfileText(value))
+        if (value.contains(QLatin1Char('\n')) || value.contains(QLatin1Char('\r')))
             return FALSE;
         const QVariant stored = settings.value(key);
         if (settings.status() == QSettings::NoError && stored.typeId() == QMetaType::QString &&

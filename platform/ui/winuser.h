@@ -65,10 +65,10 @@ typedef HICON HCURSOR;
 
 typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
 
+// The context alone: the window has erased what needed it before WM_PAINT, and no paint
+// handler asks for the bounds of what it repaints.
 struct PAINTSTRUCT {
     HDC hdc;
-    BOOL fErase;
-    RECT rcPaint;
 };
 
 // Delivers a message to a window: through the message map of the object attached to it, or

@@ -11,6 +11,7 @@
 #include <memory>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -43,12 +44,8 @@ std::unordered_set<HWND>& LiveWindows() {
 // Forgets everything attached to a window when its widget is destroyed.
 void ForgetWindow(HWND hWnd) {
     LiveWindows().erase(hWnd);
-    auto& permanent = PermanentMap();
-    auto it = permanent.find(hWnd);
-    if (it != permanent.end()) {
-        CWnd* pWnd = it->second;
-        pWnd->m_hWnd = nullptr;
-        permanent.erase(it);
+    if (CWnd* pWnd = CWnd::FromHandlePermanent(hWnd)) {
+        pWnd->Detach();
         if (AfxGetApp() && AfxGetApp()->m_pMainWnd == pWnd)
             AfxGetApp()->m_pMainWnd = nullptr;
     }
@@ -173,6 +170,7 @@ LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lP
     }
 }
 
+// The window's own reaction to a message that no message map handled.
 LRESULT DefaultWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
     if (DialogWidget* dialog = AsDialog(hWnd))
         return dialog->DefaultProc(message, wParam, lParam);
@@ -194,10 +192,9 @@ LRESULT SendMessage(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam) {
 
 // ---- CCmdTarget -------------------------------------------------------------------------
 
+// The root of every chain of maps handles nothing, so it has no map at all.
 const AFX_MSGMAP* CCmdTarget::GetThisMessageMap() {
-    static const AFX_MSGMAP_ENTRY entries[] = {{0, 0, 0, nullptr}};
-    static const AFX_MSGMAP map = {nullptr, entries};
-    return &map;
+    return nullptr;
 }
 
 const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
@@ -205,8 +202,7 @@ const AFX_MSGMAP* CCmdTarget::GetMessageMap() const {
 }
 
 BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, LRESULT* pResult) {
-    for (const AFX_MSGMAP* map = GetMessageMap(); map;
-         map = map->pfnGetBaseMap ? map->pfnGetBaseMap() : nullptr) {
+    for (const AFX_MSGMAP* map = GetMessageMap(); map; map = map->pfnGetBaseMap()) {
         for (const AFX_MSGMAP_ENTRY* entry = map->lpEntries; entry->pfn; ++entry) {
             if (entry->nMessage != message)
                 continue;
@@ -224,9 +220,6 @@ BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, 
 
 // ---- CWnd -------------------------------------------------------------------------------
 
-BEGIN_MESSAGE_MAP(CWnd, CCmdTarget)
-END_MESSAGE_MAP()
-
 CWnd::CWnd() : m_hWnd(nullptr) {}
 
 CWnd::~CWnd() {
@@ -243,13 +236,12 @@ CWnd* CWnd::FromHandle(HWND hWnd) {
         return nullptr;
     if (CWnd* pWnd = FromHandlePermanent(hWnd))
         return pWnd;
-    auto& temporary = TemporaryMap();
-    auto it = temporary.find(hWnd);
-    if (it != temporary.end())
-        return it->second.get();
-    auto pWnd = std::make_unique<CWnd>();
-    pWnd->m_hWnd = hWnd;
-    return temporary.emplace(hWnd, std::move(pWnd)).first->second.get();
+    std::unique_ptr<CWnd>& pWnd = TemporaryMap()[hWnd];
+    if (!pWnd) {
+        pWnd = std::make_unique<CWnd>();
+        pWnd->m_hWnd = hWnd;
+    }
+    return pWnd.get();
 }
 
 BOOL CWnd::Attach(HWND hWndNew) {
@@ -261,13 +253,9 @@ BOOL CWnd::Attach(HWND hWndNew) {
 }
 
 HWND CWnd::Detach() {
-    HWND hWnd = m_hWnd;
-    if (hWnd) {
-        auto it = PermanentMap().find(hWnd);
-        if (it != PermanentMap().end() && it->second == this)
-            PermanentMap().erase(it);
-    }
-    m_hWnd = nullptr;
+    HWND hWnd = std::exchange(m_hWnd, nullptr);
+    if (hWnd && FromHandlePermanent(hWnd) == this)
+        PermanentMap().erase(hWnd);
     return hWnd;
 }
 
@@ -297,11 +285,6 @@ BOOL CWnd::OnCommand(WPARAM wParam, LPARAM lParam) {
     return DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr);
 }
 
-BOOL CWnd::RouteCommandToApp(WPARAM wParam, LPARAM lParam) {
-    CWinApp* pApp = AfxGetApp();
-    return pApp && pApp->DispatchMessageMap(WM_COMMAND, wParam, lParam, nullptr);
-}
-
 LRESULT CWnd::Default() {
     return DefWindowProc(g_current.m_message, g_current.m_wParam, g_current.m_lParam);
 }
@@ -323,12 +306,10 @@ void CWnd::GetWindowRect(LPRECT lpRect) const {
     QWidget* widget = AfxWidgetFromHandle(m_hWnd);
     if (!lpRect)
         return;
-    if (!widget) {
-        *lpRect = RECT{0, 0, 0, 0};
-        return;
-    }
-    QRect frame = widget->isWindow() ? widget->frameGeometry()
-                                     : QRect(TopLeftOnScreen(widget), widget->size());
+    QRect frame; // empty for a window that is gone
+    if (widget)
+        frame = widget->isWindow() ? widget->frameGeometry()
+                                   : QRect(TopLeftOnScreen(widget), widget->size());
     *lpRect =
         RECT{frame.left(), frame.top(), frame.left() + frame.width(), frame.top() + frame.height()};
 }
@@ -339,20 +320,15 @@ void CWnd::GetClientRect(LPRECT lpRect) const {
         *lpRect = RECT{0, 0, widget ? widget->width() : 0, widget ? widget->height() : 0};
 }
 
-void CWnd::ScreenToClient(LPPOINT lpPoint) const {
-    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
-    if (!widget || !lpPoint)
-        return;
-    QPoint origin = TopLeftOnScreen(widget);
-    lpPoint->x -= origin.x();
-    lpPoint->y -= origin.y();
-}
-
 void CWnd::ScreenToClient(LPRECT lpRect) const {
-    if (!lpRect)
+    QWidget* widget = AfxWidgetFromHandle(m_hWnd);
+    if (!widget || !lpRect)
         return;
-    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->left));
-    ScreenToClient(reinterpret_cast<LPPOINT>(&lpRect->right));
+    const QPoint origin = TopLeftOnScreen(widget);
+    lpRect->left -= origin.x();
+    lpRect->top -= origin.y();
+    lpRect->right -= origin.x();
+    lpRect->bottom -= origin.y();
 }
 
 void CWnd::InvalidateRect(LPCRECT lpRect, BOOL bErase) {
@@ -378,9 +354,11 @@ BOOL CWnd::KillTimer(UINT_PTR nIDEvent) {
     return dialog && dialog->StopTimer(nIDEvent);
 }
 
+// Nothing reverts the system menu: a revert request is answered with null and leaves the menu
+// as it is.
 CMenu* CWnd::GetSystemMenu(BOOL bRevert) {
-    DialogWidget* dialog = AsDialog(m_hWnd);
-    return dialog ? dialog->SystemMenu(bRevert != FALSE) : nullptr;
+    DialogWidget* dialog = bRevert ? nullptr : AsDialog(m_hWnd);
+    return dialog ? dialog->SystemMenu() : nullptr;
 }
 
 BOOL CWnd::IsIconic() const {

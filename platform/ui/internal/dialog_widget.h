@@ -9,7 +9,6 @@
 #include <QRegion>
 
 #include <map>
-#include <memory>
 #include <vector>
 
 class QMenu;
@@ -26,12 +25,11 @@ public:
     void Invalidate(const QRect& rect, bool bErase);
     UINT_PTR StartTimer(UINT_PTR nIDEvent, UINT nElapse);
     bool StopTimer(UINT_PTR nIDEvent);
-    CMenu* SystemMenu(bool bRevert);
-    void ShowSystemMenu(const QPoint& globalPos);
+    CMenu* SystemMenu() { return &m_sysMenuObject; }
     HICON SetIcon(HICON hIcon, bool bBig);
     void FocusFirstTabStop();
 
-    bool InPaint() const { return m_inPaint; }
+    // What the WM_PAINT in progress repaints; empty outside one, as nothing paints an empty region.
     const QRegion& PaintRegion() const { return m_paintRegion; }
     // The window's picture, which the paint handler draws into.
     QImage& Surface() { return m_surface; }
@@ -56,7 +54,7 @@ private:
     QWidget* CreateButton(const DialogItemTemplate& item);
     QWidget* CreateStatic(const DialogItemTemplate& item);
     void ConnectNotifications(QWidget* control);
-    void ResetSystemMenu();
+    void BuildSystemMenu();
     bool HandleDialogKey(QKeyEvent* event);
     int EnterCommandId() const;
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
@@ -64,7 +62,6 @@ private:
     // accepts them.
     bool TakesFileDrag(QDropEvent* event) const;
     bool HandleFileDrag(QEvent* event);
-    bool SurfaceFits() const;
     void Expose();
     void PaintInvalid(const QRegion& region);
 
@@ -75,9 +72,8 @@ private:
     QRegion m_keep;
     QRegion m_exposed;
     QRegion m_paintRegion;
-    bool m_inPaint = false;
     QMenu* m_sysMenu = nullptr;
-    std::unique_ptr<CMenu> m_sysMenuObject;
+    CMenu m_sysMenuObject;
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
 };

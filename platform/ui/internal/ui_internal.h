@@ -4,16 +4,11 @@
 #include "afxqt.h"
 
 #include <QByteArray>
-#include <QFont>
 #include <QIcon>
 #include <QPixmap>
 #include <QSettings>
 #include <QString>
 
-#include <string>
-#include <vector>
-
-class QMimeData;
 class QWidget;
 
 namespace ui {
@@ -36,36 +31,19 @@ int CopyText(const QString& text, LPTSTR lpBuffer, int cchMax);
 int ControlId(const QWidget* widget);
 void SetControlId(QWidget* widget, int nID);
 
-// The window's own reaction to a message that no message map handled.
-LRESULT DefaultWindowProc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam);
 // What every kind of window does with text and check messages.
 LRESULT CommonWindowProc(QWidget* widget, UINT message, WPARAM wParam, LPARAM lParam);
 // A control's WM_COMMAND notification to its dialog.
 void NotifyParent(QWidget* control, UINT nCode);
 
-QString ControlText(const QWidget* widget);
 void SetControlText(QWidget* widget, const QString& text);
 // What a static shows of its text: "&x" underlines x, "&&" is one ampersand.
 QString StripMnemonics(const QString& text);
 
-QIcon IconFromHandle(HICON hIcon);
 // The icon at nSize x nSize logical pixels for a device of that pixel ratio.
 QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr = 1.0);
 
-// The font that a template's controls are shown in.
-QFont ControlFont(const DialogTemplate& dlgTemplate);
-// A template rectangle in dialog units, in pixels.
-QRect DialogRectToPixels(short x, short y, short cx, short cy);
-
-// What an HDROP stands for: the dropped files' local paths, in the framework's text.
-struct DroppedFiles {
-    std::vector<std::string> m_paths;
-};
-// The local files a drag carries (file URLs only), in the order given.
-DroppedFiles LocalFilesOf(const QMimeData* mime);
 // The settings file's format: "key=value" lines whose value is kept exactly as typed.
 QSettings::Format ProfileFormat();
-// Whether a value fits on one line of that file.
-bool IsProfileText(const QString& text);
 
 } // namespace ui
