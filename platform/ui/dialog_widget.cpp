@@ -335,32 +335,28 @@ bool DialogWidget::event(QEvent* event) {
 }
 
 UINT_PTR DialogWidget::StartTimer(UINT_PTR nIDEvent, UINT nElapse) {
+    // A start that fails would leave the id's old timer running.
     StopTimer(nIDEvent);
-    int qtId = startTimer((int)std::min<UINT>(nElapse, 0x7FFFFFFF), Qt::PreciseTimer);
-    if (qtId == 0)
-        return 0;
-    m_timers[qtId] = nIDEvent;
-    return nIDEvent;
+    QBasicTimer& timer = m_timers[nIDEvent];
+    timer.start((int)std::min<UINT>(nElapse, 0x7FFFFFFF), Qt::PreciseTimer, this);
+    if (timer.isActive())
+        return nIDEvent;
+    m_timers.erase(nIDEvent);
+    return 0;
 }
 
 bool DialogWidget::StopTimer(UINT_PTR nIDEvent) {
-    for (auto it = m_timers.begin(); it != m_timers.end(); ++it) {
-        if (it->second == nIDEvent) {
-            killTimer(it->first);
-            m_timers.erase(it);
-            return true;
-        }
-    }
-    return false;
+    return m_timers.erase(nIDEvent) != 0;
 }
 
 void DialogWidget::timerEvent(QTimerEvent* event) {
-    auto it = m_timers.find(event->timerId());
-    if (it == m_timers.end()) {
-        QDialog::timerEvent(event);
-        return;
+    for (const auto& [nIDEvent, timer] : m_timers) {
+        if (timer.timerId() == event->timerId()) {
+            Send(WM_TIMER, nIDEvent, 0);
+            return;
+        }
     }
-    Send(WM_TIMER, it->second, 0);
+    QDialog::timerEvent(event);
 }
 
 void DialogWidget::mousePressEvent(QMouseEvent* event) {

@@ -4,6 +4,7 @@
 
 #include "ui_internal.h"
 
+#include <QBasicTimer>
 #include <QDialog>
 #include <QImage>
 #include <QRegion>
@@ -65,8 +66,8 @@ private:
     void Expose();
     void PaintInvalid(const QRegion& region);
 
-    std::vector<QWidget*> m_controls; // template (tab) order
-    std::map<int, UINT_PTR> m_timers; // Qt timer id -> the window's timer id
+    std::vector<QWidget*> m_controls;         // template (tab) order
+    std::map<UINT_PTR, QBasicTimer> m_timers; // by the window's timer id
     QImage m_surface;
     QRegion m_erase;
     QRegion m_keep;
