@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <utility>
@@ -19,12 +20,8 @@ CWinApp* g_pApp = nullptr;
 // The executable's file name without folder and extension, as the framework names an
 // application that was given no name.
 std::string ExecutableBaseName() {
-    std::string path = AfxGetExecutablePath();
-    if (path.empty())
-        return "app";
-    std::string name = path.substr(path.rfind('/') + 1);
-    size_t dot = name.rfind('.');
-    return dot == std::string::npos || dot == 0 ? name : name.substr(0, dot);
+    std::string name = std::filesystem::path(AfxGetExecutablePath()).stem();
+    return name.empty() ? "app" : name;
 }
 
 // Messages from the toolkit while the application object is made, as the default handler
