@@ -10,7 +10,6 @@
 #include <cstring>
 #include <memory>
 #include <unordered_map>
-#include <unordered_set>
 #include <utility>
 
 namespace {
@@ -23,33 +22,30 @@ struct CurrentMessage {
 
 CurrentMessage g_current;
 
-std::unordered_map<HWND, CWnd*>& PermanentMap() {
-    static std::unordered_map<HWND, CWnd*> map;
-    return map;
+// Handles of widgets that are still alive, each with the object attached to it (null while
+// none is). A handle whose widget is gone finds nothing, so a message sent to it is dropped,
+// as the original platform drops it, instead of reaching freed memory.
+std::unordered_map<HWND, CWnd*>& LiveWindows() {
+    static std::unordered_map<HWND, CWnd*> live;
+    return live;
 }
 
+// First used after LiveWindows, so it goes first at exit, while the destructors of the objects
+// it still holds can look their windows up.
 std::unordered_map<HWND, std::unique_ptr<CWnd>>& TemporaryMap() {
     static std::unordered_map<HWND, std::unique_ptr<CWnd>> map;
     return map;
 }
 
-// Handles of widgets that are still alive. A handle whose widget is gone finds nothing, so a
-// message sent to it is dropped, as the original platform drops it, instead of reaching freed
-// memory.
-std::unordered_set<HWND>& LiveWindows() {
-    static std::unordered_set<HWND> live;
-    return live;
-}
-
 // Forgets everything attached to a window when its widget is destroyed.
 void ForgetWindow(HWND hWnd) {
-    LiveWindows().erase(hWnd);
     if (CWnd* pWnd = CWnd::FromHandlePermanent(hWnd)) {
         pWnd->Detach();
         if (AfxGetApp() && AfxGetApp()->m_pMainWnd == pWnd)
             AfxGetApp()->m_pMainWnd = nullptr;
     }
     TemporaryMap().erase(hWnd);
+    LiveWindows().erase(hWnd);
 }
 
 QPoint TopLeftOnScreen(const QWidget* widget) {
@@ -64,7 +60,7 @@ QWidget* AfxWidgetFromHandle(HWND hWnd) {
 
 HWND AfxHandleFromWidget(QWidget* widget) {
     HWND hWnd = reinterpret_cast<HWND>(widget);
-    if (widget && LiveWindows().insert(hWnd).second)
+    if (widget && LiveWindows().try_emplace(hWnd, nullptr).second)
         QObject::connect(widget, &QObject::destroyed, [hWnd] { ForgetWindow(hWnd); });
     return hWnd;
 }
@@ -227,8 +223,8 @@ CWnd::~CWnd() {
 }
 
 CWnd* CWnd::FromHandlePermanent(HWND hWnd) {
-    auto it = PermanentMap().find(hWnd);
-    return it == PermanentMap().end() ? nullptr : it->second;
+    auto it = LiveWindows().find(hWnd);
+    return it == LiveWindows().end() ? nullptr : it->second;
 }
 
 CWnd* CWnd::FromHandle(HWND hWnd) {
@@ -248,14 +244,14 @@ BOOL CWnd::Attach(HWND hWndNew) {
     if (!AfxWidgetFromHandle(hWndNew) || m_hWnd || FromHandlePermanent(hWndNew))
         return FALSE;
     m_hWnd = hWndNew;
-    PermanentMap()[hWndNew] = this;
+    LiveWindows()[hWndNew] = this;
     return TRUE;
 }
 
 HWND CWnd::Detach() {
     HWND hWnd = std::exchange(m_hWnd, nullptr);
     if (hWnd && FromHandlePermanent(hWnd) == this)
-        PermanentMap().erase(hWnd);
+        LiveWindows()[hWnd] = nullptr;
     return hWnd;
 }
 
