@@ -263,12 +263,11 @@ LRESULT CWnd::WindowProc(UINT message, WPARAM wParam, LPARAM lParam) {
     CurrentMessage saved = g_current;
     g_current = {message, wParam, lParam};
     LRESULT result = 0;
-    if (message == WM_COMMAND) {
-        if (!OnCommand(wParam, lParam))
-            result = DefWindowProc(message, wParam, lParam);
-    } else if (!DispatchMessageMap(message, wParam, lParam, &result)) {
+    const BOOL bHandled = message == WM_COMMAND
+                              ? OnCommand(wParam, lParam)
+                              : DispatchMessageMap(message, wParam, lParam, &result);
+    if (!bHandled)
         result = DefWindowProc(message, wParam, lParam);
-    }
     g_current = saved;
     return result;
 }
