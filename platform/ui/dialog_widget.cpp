@@ -477,13 +477,10 @@ LRESULT DialogWidget::DefaultProc(UINT message, WPARAM wParam, LPARAM lParam) {
     case WM_CLOSE:
         return Send(WM_COMMAND, MAKEWPARAM(IDCANCEL, BN_CLICKED), 0);
     case WM_SYSCOMMAND:
-        switch (wParam & 0xFFF0) {
-        case SC_CLOSE:
+        if ((wParam & 0xFFF0) == SC_CLOSE)
             return Send(WM_CLOSE);
-        case SC_MINIMIZE:
+        if ((wParam & 0xFFF0) == SC_MINIMIZE)
             showMinimized();
-            return 0;
-        }
         return 0;
     case WM_SETICON:
         return (LRESULT)SetIcon(reinterpret_cast<HICON>(lParam), wParam == ICON_BIG);
