@@ -4,12 +4,9 @@
 #include "afxqt.h"
 
 #include <QByteArray>
-#include <QIcon>
 #include <QPixmap>
 #include <QSettings>
 #include <QString>
-
-class QWidget;
 
 namespace ui {
 
