@@ -425,14 +425,13 @@ void DialogWidget::keyPressEvent(QKeyEvent* event) {
         QWidget::keyPressEvent(event);
 }
 
+// The dialog filters the events of its own controls only (see CreateControl).
 bool DialogWidget::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress && watched->parent() == this)
+    if (event->type() == QEvent::KeyPress)
         return HandleDialogKey(static_cast<QKeyEvent*>(event));
     // A file dropped on an edit is the dialog's, as on the original platform, where edits
     // take no file drops; a text drag still goes to the edit.
-    if (watched->parent() == this && HandleFileDrag(event))
-        return true;
-    return QDialog::eventFilter(watched, event);
+    return HandleFileDrag(event) || QDialog::eventFilter(watched, event);
 }
 
 void DialogWidget::closeEvent(QCloseEvent* event) {
