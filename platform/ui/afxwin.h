@@ -110,10 +110,9 @@ protected:                                                                      
 // it when the widget is destroyed.
 class CWnd : public CCmdTarget {
 public:
-    CWnd();
     ~CWnd() override;
 
-    HWND m_hWnd;
+    HWND m_hWnd = nullptr;
 
     HWND GetSafeHwnd() const { return m_hWnd; }
     // The object attached to the window, or a temporary one that lives as long as the window.
@@ -161,9 +160,7 @@ class CButton : public CWnd {};
 // A menu: a handle to a pop-up menu that its window owns.
 class CMenu : public CObject {
 public:
-    CMenu() : m_hMenu(nullptr) {}
-
-    HMENU m_hMenu;
+    HMENU m_hMenu = nullptr;
 
     BOOL AppendMenu(UINT nFlags, UINT_PTR nIDNewItem = 0, LPCTSTR lpszNewItem = nullptr);
 };
@@ -235,7 +232,7 @@ public:
 
     afx_msg void OnHelp();
 
-    CWnd* m_pMainWnd;
+    CWnd* m_pMainWnd = nullptr;
 
     // Names the application after the executable unless it was given a name.
     void SetCurrentHandles();

@@ -65,8 +65,7 @@ CWinApp* AfxGetApp() {
 
 void AfxEnableControlContainer() {}
 
-CWinApp::CWinApp(LPCTSTR lpszAppName)
-    : m_pMainWnd(nullptr), m_strAppName(lpszAppName ? lpszAppName : "") {
+CWinApp::CWinApp(LPCTSTR lpszAppName) : m_strAppName(lpszAppName ? lpszAppName : "") {
     g_pApp = this;
 }
 

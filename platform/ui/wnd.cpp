@@ -216,8 +216,6 @@ BOOL CCmdTarget::DispatchMessageMap(UINT message, WPARAM wParam, LPARAM lParam, 
 
 // ---- CWnd -------------------------------------------------------------------------------
 
-CWnd::CWnd() : m_hWnd(nullptr) {}
-
 CWnd::~CWnd() {
     Detach();
 }
