@@ -104,12 +104,11 @@ bool WriteProfile(QIODevice& device, const QSettings::SettingsMap& map) {
         // Otherwise the key was removed and its line goes.
     }
     finishSection(section);
-    for (auto it = unwritten.constBegin(); it != unwritten.constEnd(); ++it) {
-        if (it.value().isEmpty())
+    for (const QString& name : unwritten.keys()) {
+        if (unwritten.value(name).isEmpty())
             continue;
-        line(QLatin1Char('[') + it.key() + QLatin1Char(']'));
-        for (const QString& full : it.value())
-            entry(full);
+        line(QLatin1Char('[') + name + QLatin1Char(']'));
+        finishSection(name);
     }
     return device.write(out) == out.size();
 }
