@@ -72,8 +72,7 @@ DialogWidget* AsDialog(HWND hWnd) {
 }
 
 int ControlId(const QWidget* widget) {
-    QVariant id = widget ? widget->property("afxId") : QVariant();
-    return id.isValid() ? id.toInt() : 0;
+    return widget ? widget->property("afxId").toInt() : 0;
 }
 
 void SetControlId(QWidget* widget, int nID) {
