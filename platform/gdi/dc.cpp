@@ -31,12 +31,12 @@ void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
 HDC CreatePainterDC(QPainter* pPainter) {
     if (!pPainter)
         return nullptr;
-    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(DcKind::Painter, nullptr, pPainter));
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(nullptr, pPainter));
 }
 
 QPainter* GetDCPainter(HDC hdc) {
     DeviceContext* dc = AsDC(hdc);
-    return dc && dc->m_dcKind == DcKind::Painter ? dc->m_painter : nullptr;
+    return dc ? dc->m_painter : nullptr;
 }
 
 // Sets one attribute of a context and gives back what it was; `failed` when hdc is no context.
@@ -70,7 +70,7 @@ BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
     if (!dc || !lpRect)
         return FALSE;
     dc->m_bkColor = color;
-    if (dc->m_dcKind == DcKind::Painter && dc->m_painter) {
+    if (dc->m_painter) {
         long long w = (long long)lpRect->right - lpRect->left;
         long long h = (long long)lpRect->bottom - lpRect->top;
         if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
@@ -79,7 +79,7 @@ BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
                                 QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
         return TRUE;
     }
-    if (dc->m_dcKind != DcKind::Memory || !dc->m_bitmap)
+    if (!dc->m_bitmap)
         return FALSE;
     FillBitmapRect(dc->m_bitmap, *lpRect, MatchColor(*dc->m_bitmap, color));
     return TRUE;

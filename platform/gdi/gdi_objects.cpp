@@ -206,14 +206,13 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
 }
 
 HDC CreateCompatibleDC(HDC) {
-    return HandleOfNew<HDC>(new (std::nothrow)
-                                DeviceContext(DcKind::Memory, StockBitmap(), nullptr));
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(StockBitmap(), nullptr));
 }
 
 HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
     if (!pwszDriver || strcasecmp(pwszDriver, "DISPLAY") != 0)
         return nullptr;
-    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(DcKind::Display, nullptr, nullptr));
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(nullptr, nullptr));
 }
 
 BOOL DeleteDC(HDC hdc) {
@@ -242,7 +241,7 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     if (!dc)
         return nullptr;
     if (Bitmap* bmp = AsBitmap(h)) {
-        if (dc->m_dcKind != DcKind::Memory)
+        if (!dc->m_bitmap)
             return nullptr;
         if (!bmp->m_stock && IsSelectedAnywhere(bmp, dc))
             return nullptr; // a bitmap lives in one context at a time
@@ -278,8 +277,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
         return static_cast<Object*>(dc->m_bitmap);
     case OBJ_PAL:
         // Palettes are not selected here: each kind of context keeps its stock one.
-        return static_cast<Object*>(dc->m_dcKind == DcKind::Painter ? SystemPalette()
-                                                                    : DefaultPalette());
+        return static_cast<Object*>(dc->m_painter ? SystemPalette() : DefaultPalette());
     case OBJ_FONT:
         return static_cast<Object*>(dc->m_font);
     default:

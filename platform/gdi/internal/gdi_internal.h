@@ -55,12 +55,11 @@ Palette* DefaultPalette();
 Palette* SystemPalette();
 Font* SystemFont();
 
-enum class DcKind { Memory, Display, Painter };
-
+// A memory context always has a bitmap selected and a painter context its painter; the
+// display's context has neither.
 struct DeviceContext : Object {
-    DeviceContext(DcKind k, Bitmap* bitmap, QPainter* painter)
-        : Object(Kind::DC), m_dcKind(k), m_bitmap(bitmap), m_painter(painter) {}
-    DcKind m_dcKind;
+    DeviceContext(Bitmap* bitmap, QPainter* painter)
+        : Object(Kind::DC), m_bitmap(bitmap), m_painter(painter) {}
     Bitmap* m_bitmap;            // selected bitmap (memory contexts)
     Font* m_font = SystemFont(); // selected font
     int m_stretchMode = 1;       // BLACKONWHITE
