@@ -218,8 +218,8 @@ BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const A
 
 BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc,
                 int ySrc, int wSrc, int hSrc, DWORD rop) {
-    DeviceContext* dst = AsDC(hdcDest);
-    DeviceContext* srcDC = AsDC(hdcSrc);
+    DeviceContext* dst = As<DeviceContext>(hdcDest);
+    DeviceContext* srcDC = As<DeviceContext>(hdcSrc);
     if (!dst || !srcDC || rop != SRCCOPY || !srcDC->m_bitmap)
         return FALSE;
     if (wDest == 0 || hDest == 0 || wSrc == 0 || hSrc == 0)

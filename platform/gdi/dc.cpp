@@ -35,13 +35,13 @@ HDC CreatePainterDC(QPainter* pPainter) {
 }
 
 QPainter* GetDCPainter(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     return dc ? dc->m_painter : nullptr;
 }
 
 // Sets one attribute of a context and gives back what it was; `failed` when hdc is no context.
 template <typename T> T ExchangeAttribute(HDC hdc, T DeviceContext::*attribute, T value, T failed) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     return dc ? std::exchange(dc->*attribute, value) : failed;
 }
 
@@ -66,7 +66,7 @@ int SetBkMode(HDC hdc, int mode) {
 }
 
 BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc || !lpRect)
         return FALSE;
     dc->m_bkColor = color;

@@ -505,9 +505,9 @@ int Convert(gdi::Bitmap& bmp, UINT start, UINT lines, const void* bits, const BI
 
 int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, const void* lpBits,
               const BITMAPINFO* lpbmi, UINT ColorUse) {
-    if (hdc && !gdi::AsDC(hdc))
+    if (hdc && !gdi::As<gdi::DeviceContext>(hdc))
         return 0;
-    gdi::Bitmap* bmp = gdi::AsBitmap(hbm);
+    gdi::Bitmap* bmp = gdi::As<gdi::Bitmap>(hbm);
     if (!bmp || bmp->m_stock || !bmp->m_bits || !lpBits || !lpbmi || ColorUse != DIB_RGB_COLORS)
         return 0;
     if (!IsConvertible(lpbmi->bmiHeader))

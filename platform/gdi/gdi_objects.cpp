@@ -19,13 +19,6 @@ std::unordered_set<const Object*>& Live() {
     return live;
 }
 
-template <typename T> T* Lookup(const void* h, Kind kind) {
-    auto* obj = static_cast<const Object*>(h);
-    if (!obj || !Live().count(obj) || obj->m_kind != kind)
-        return nullptr;
-    return static_cast<T*>(const_cast<Object*>(obj));
-}
-
 PALETTEENTRY MakeEntry(int r, int g, int b) {
     return PALETTEENTRY{(BYTE)r, (BYTE)g, (BYTE)b, 0};
 }
@@ -76,17 +69,9 @@ bool Register(Object* obj) noexcept {
     }
 }
 
-Bitmap* AsBitmap(HGDIOBJ h) {
-    return Lookup<Bitmap>(h, Kind::Bitmap);
-}
-Palette* AsPalette(HGDIOBJ h) {
-    return Lookup<Palette>(h, Kind::Palette);
-}
-Font* AsFont(HGDIOBJ h) {
-    return Lookup<Font>(h, Kind::Font);
-}
-DeviceContext* AsDC(HDC h) {
-    return Lookup<DeviceContext>(h, Kind::DC);
+Object* LiveObject(const void* h) {
+    auto* obj = static_cast<Object*>(const_cast<void*>(h));
+    return obj && Live().count(obj) ? obj : nullptr;
 }
 
 Bitmap* StockBitmap() {
@@ -216,7 +201,7 @@ HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
 }
 
 BOOL DeleteDC(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc)
         return FALSE;
     Live().erase(dc);
@@ -237,17 +222,17 @@ static bool IsSelectedAnywhere(const Object* obj, const DeviceContext* except) {
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc)
         return nullptr;
-    if (Bitmap* bmp = AsBitmap(h)) {
+    if (Bitmap* bmp = As<Bitmap>(h)) {
         if (!dc->m_bitmap)
             return nullptr;
         if (!bmp->m_stock && IsSelectedAnywhere(bmp, dc))
             return nullptr; // a bitmap lives in one context at a time
         return static_cast<Object*>(std::exchange(dc->m_bitmap, bmp));
     }
-    if (Font* font = AsFont(h)) {
+    if (Font* font = As<Font>(h)) {
         Font* previous = dc->m_font;
         dc->m_font = font;
         return static_cast<Object*>(previous);
@@ -256,8 +241,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
 }
 
 BOOL DeleteObject(HGDIOBJ ho) {
-    auto* obj = static_cast<Object*>(ho);
-    if (!obj || !Live().count(obj) || obj->m_kind == Kind::DC)
+    Object* obj = LiveObject(ho);
+    if (!obj || obj->m_kind == Kind::DC)
         return FALSE;
     if (obj->m_stock)
         return TRUE;
@@ -269,7 +254,7 @@ BOOL DeleteObject(HGDIOBJ ho) {
 }
 
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc)
         return nullptr;
     switch (type) {
@@ -286,7 +271,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
 }
 
 int GetObject(HANDLE h, int c, LPVOID pv) {
-    if (Palette* pal = AsPalette(h)) {
+    if (Palette* pal = As<Palette>(h)) {
         if (!pv)
             return (int)sizeof(WORD);
         if (c < (int)sizeof(WORD))
@@ -299,7 +284,7 @@ int GetObject(HANDLE h, int c, LPVOID pv) {
 }
 
 UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc || !dc->m_bitmap || dc->m_bitmap->m_stock || !prgbq || iStart >= 256)
         return 0;
     UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
@@ -308,7 +293,7 @@ UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq)
 }
 
 UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
-    if (!AsDC(hdc))
+    if (!As<DeviceContext>(hdc))
         return 0;
     if (!pPalEntries)
         return 256;
@@ -332,7 +317,7 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
 }
 
 UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
-    Palette* pal = AsPalette(hpal);
+    Palette* pal = As<Palette>(hpal);
     if (!pal)
         return 0;
     UINT size = (UINT)pal->m_entries.size();
@@ -346,7 +331,7 @@ UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY
 }
 
 UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
-    Palette* pal = AsPalette(h);
+    Palette* pal = As<Palette>(h);
     if (!pal || pal->m_entries.empty())
         return 0xFFFFFFFF; // CLR_INVALID
     return (UINT)Nearest(pal->m_entries.data(), (int)pal->m_entries.size(), GetRValue(color),

@@ -162,7 +162,7 @@ void DrawOnBitmap(const DeviceContext* dc, const TextJob& job, const QFont& font
 } // namespace
 
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     // Only a memory context has a bitmap to draw into; every context has a font.
     if (!dc || !dc->m_bitmap || !lpchText || !lprc || !GuiAvailable())
         return 0;
