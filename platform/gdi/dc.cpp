@@ -65,26 +65,6 @@ int SetBkMode(HDC hdc, int mode) {
     return ExchangeAttribute(hdc, &DeviceContext::m_bkMode, mode, 0);
 }
 
-BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
-    DeviceContext* dc = As<DeviceContext>(hdc);
-    if (!dc || !lpRect)
-        return FALSE;
-    dc->m_bkColor = color;
-    if (dc->m_painter) {
-        long long w = (long long)lpRect->right - lpRect->left;
-        long long h = (long long)lpRect->bottom - lpRect->top;
-        if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
-            return TRUE;
-        dc->m_painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
-                                QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
-        return TRUE;
-    }
-    if (!dc->m_bitmap)
-        return FALSE;
-    FillBitmapRect(dc->m_bitmap, *lpRect, MatchColor(*dc->m_bitmap, color));
-    return TRUE;
-}
-
 CDC::CDC() : m_hDC(nullptr), m_hAttribDC(nullptr) {}
 
 CDC::CDC(QPainter* pPainter) : CDC() {
@@ -113,6 +93,20 @@ HDC CDC::Detach() {
     return std::exchange(m_hDC, nullptr);
 }
 
-void CDC::FillSolidRect(const RECT* lpRect, COLORREF clr) {
-    ::FillSolidRect(m_hDC, lpRect, clr);
+void CDC::FillSolidRect(const RECT* lpRect, COLORREF color) {
+    DeviceContext* dc = As<DeviceContext>(m_hDC);
+    if (!dc || !lpRect)
+        return;
+    dc->m_bkColor = color;
+    if (dc->m_painter) {
+        long long w = (long long)lpRect->right - lpRect->left;
+        long long h = (long long)lpRect->bottom - lpRect->top;
+        if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
+            return;
+        dc->m_painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
+                                QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
+        return;
+    }
+    if (dc->m_bitmap)
+        FillBitmapRect(dc->m_bitmap, *lpRect, MatchColor(*dc->m_bitmap, color));
 }
