@@ -106,16 +106,10 @@ NearestColorCache::NearestColorCache(const RGBQUAD* table)
     // A later entry with the colour of an earlier one can never win the lowest-index tie,
     // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
     auto colour = [](const PaletteEntry& e) { return std::tie(e.m_r, e.m_g, e.m_b); };
-    std::stable_sort(
-        m_distinct.begin(), m_distinct.end(),
-        [&](const PaletteEntry& a, const PaletteEntry& b) { return colour(a) < colour(b); });
-    m_distinct.erase(std::unique(m_distinct.begin(), m_distinct.end(),
-                                 [&](const PaletteEntry& a, const PaletteEntry& b) {
-                                     return colour(a) == colour(b);
-                                 }),
-                     m_distinct.end());
-    std::sort(m_distinct.begin(), m_distinct.end(),
-              [](const PaletteEntry& a, const PaletteEntry& b) { return a.m_index < b.m_index; });
+    std::ranges::stable_sort(m_distinct, {}, colour);
+    const auto repeated = std::ranges::unique(m_distinct, {}, colour);
+    m_distinct.erase(repeated.begin(), repeated.end());
+    std::ranges::sort(m_distinct, {}, &PaletteEntry::m_index);
 }
 
 const Candidates& NearestColorCache::CoarseCandidates(int r, int g, int b) {
