@@ -292,16 +292,21 @@ UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq)
     return n;
 }
 
-UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
-    if (!As<DeviceContext>(hdc))
+// Entries from iStart on, at most cEntries of them; a null destination asks for the count.
+static UINT CopyEntries(const Palette& pal, UINT iStart, UINT cEntries, LPPALETTEENTRY out) {
+    UINT size = (UINT)pal.m_entries.size();
+    if (!out)
+        return size;
+    if (iStart >= size)
         return 0;
-    if (!pPalEntries)
-        return 256;
-    if (iStart >= 256)
-        return 0;
-    UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
-    memcpy(pPalEntries, SystemPalette()->m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
+    UINT n = cEntries < size - iStart ? cEntries : size - iStart;
+    memcpy(out, pal.m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
     return n;
+}
+
+UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
+    return As<DeviceContext>(hdc) ? CopyEntries(*SystemPalette(), iStart, cEntries, pPalEntries)
+                                  : 0;
 }
 
 HPALETTE CreatePalette(const LOGPALETTE* plpal) {
@@ -318,16 +323,7 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
 
 UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
     Palette* pal = As<Palette>(hpal);
-    if (!pal)
-        return 0;
-    UINT size = (UINT)pal->m_entries.size();
-    if (!pPalEntries)
-        return size;
-    if (iStart >= size)
-        return 0;
-    UINT n = cEntries < size - iStart ? cEntries : size - iStart;
-    memcpy(pPalEntries, pal->m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
-    return n;
+    return pal ? CopyEntries(*pal, iStart, cEntries, pPalEntries) : 0;
 }
 
 UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
