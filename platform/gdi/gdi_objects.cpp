@@ -2,6 +2,7 @@
 // device contexts, palettes and the display's fixed system palette.
 #include "gdi_internal.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -141,10 +142,7 @@ using namespace gdi;
 
 DWORD AfxGdiLiveObjectCount() {
     // Stock objects are created once and never deleted; leave them out of the count.
-    DWORD n = 0;
-    for (const Object* obj : Live())
-        n += obj->m_stock ? 0 : 1;
-    return n;
+    return (DWORD)std::ranges::count_if(Live(), [](const Object* obj) { return !obj->m_stock; });
 }
 
 namespace {
@@ -211,14 +209,10 @@ BOOL DeleteDC(HDC hdc) {
 
 // Whether a context other than `except` has the object selected.
 static bool IsSelectedAnywhere(const Object* obj, const DeviceContext* except) {
-    for (const Object* o : Live()) {
-        if (o->m_kind != Kind::DC || o == except)
-            continue;
-        auto* dc = static_cast<const DeviceContext*>(o);
-        if (dc->m_bitmap == obj || dc->m_font == obj)
-            return true;
-    }
-    return false;
+    return std::ranges::any_of(Live(), [&](const Object* o) {
+        auto* dc = o->m_kind == Kind::DC ? static_cast<const DeviceContext*>(o) : nullptr;
+        return dc && dc != except && (dc->m_bitmap == obj || dc->m_font == obj);
+    });
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
