@@ -226,11 +226,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
             return nullptr; // a bitmap lives in one context at a time
         return static_cast<Object*>(std::exchange(dc->m_bitmap, bmp));
     }
-    if (Font* font = As<Font>(h)) {
-        Font* previous = dc->m_font;
-        dc->m_font = font;
-        return static_cast<Object*>(previous);
-    }
+    if (Font* font = As<Font>(h))
+        return static_cast<Object*>(std::exchange(dc->m_font, font));
     return nullptr;
 }
 
