@@ -173,25 +173,23 @@ UINT CFile::Read(void* lpBuf, UINT nCount) {
     return total;
 }
 
-ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
+// An origin the host does not know (-1) fails there, as a bad seek with EINVAL.
+ULONGLONG CFile::SeekHost(LONGLONG lOff, int whence) const {
     if (m_fd < 0)
         ThrowFileException(CFileException::invalidFile, EBADF);
-    int whence = nFrom == begin ? SEEK_SET : nFrom == current ? SEEK_CUR : SEEK_END;
-    if (nFrom > end)
-        ThrowFileException(CFileException::badSeek, EINVAL);
     off_t pos = ::lseek(m_fd, (off_t)lOff, whence);
     if (pos < 0)
         ThrowFileException(CFileException::badSeek, errno);
     return (ULONGLONG)pos;
 }
 
+ULONGLONG CFile::Seek(LONGLONG lOff, UINT nFrom) {
+    static const int kWhence[] = {SEEK_SET, SEEK_CUR, SEEK_END}; // begin, current, end
+    return SeekHost(lOff, nFrom <= end ? kWhence[nFrom] : -1);
+}
+
 ULONGLONG CFile::GetPosition() const {
-    if (m_fd < 0)
-        ThrowFileException(CFileException::invalidFile, EBADF);
-    off_t pos = ::lseek(m_fd, 0, SEEK_CUR);
-    if (pos < 0)
-        ThrowFileException(CFileException::badSeek, errno);
-    return (ULONGLONG)pos;
+    return SeekHost(0, SEEK_CUR);
 }
 
 ULONGLONG CFile::GetLength() const {

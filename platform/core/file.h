@@ -33,6 +33,7 @@ public:
 
 protected:
     [[noreturn]] void ThrowFileException(int cause, int osError) const;
+    ULONGLONG SeekHost(LONGLONG lOff, int whence) const;
 
 private:
     int m_fd;

@@ -53,7 +53,6 @@ struct POINT {
     LONG x;
     LONG y;
 };
-typedef POINT* LPPOINT;
 
 #define RGB(r, g, b)                                                                               \
     ((COLORREF)(((BYTE)(r) | ((WORD)((BYTE)(g)) << 8)) | (((DWORD)(BYTE)(b)) << 16)))

@@ -177,7 +177,7 @@ QImage& RgbBuffer(int w, int h) {
 // Qt's own scaler rounds in fixed point and strays from the sampling rule (even for integer
 // enlargements of a few hundred pixels), so it is left only the device's pixel ratio.
 BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const Axis& ay) {
-    if (!painter || !painter->isActive())
+    if (!painter->isActive())
         return FALSE;
     long long bx0, by0, bx1, by1;
     PainterBounds(painter, bx0, by0, bx1, by1);
@@ -218,15 +218,15 @@ BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const A
 
 BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdcSrc, int xSrc,
                 int ySrc, int wSrc, int hSrc, DWORD rop) {
-    DeviceContext* dst = AsDC(hdcDest);
-    DeviceContext* srcDC = AsDC(hdcSrc);
-    if (!dst || !srcDC || rop != SRCCOPY || srcDC->m_dcKind != DcKind::Memory || !srcDC->m_bitmap)
+    DeviceContext* dst = As<DeviceContext>(hdcDest);
+    DeviceContext* srcDC = As<DeviceContext>(hdcSrc);
+    if (!dst || !srcDC || rop != SRCCOPY || !srcDC->m_bitmap)
         return FALSE;
     if (wDest == 0 || hDest == 0 || wSrc == 0 || hSrc == 0)
         return FALSE;
     const Bitmap* src = srcDC->m_bitmap;
     const Axis ax = MakeAxis(xDest, wDest, xSrc, wSrc), ay = MakeAxis(yDest, hDest, ySrc, hSrc);
-    if (dst->m_dcKind == DcKind::Painter)
+    if (dst->m_painter)
         return BlitToPainter(dst->m_painter, src, ax, ay);
     return dst->m_bitmap ? BlitToMemory(dst->m_bitmap, src, ax, ay) : FALSE;
 }

@@ -31,17 +31,17 @@ void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
 HDC CreatePainterDC(QPainter* pPainter) {
     if (!pPainter)
         return nullptr;
-    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(DcKind::Painter, nullptr, pPainter));
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(nullptr, pPainter));
 }
 
 QPainter* GetDCPainter(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
-    return dc && dc->m_dcKind == DcKind::Painter ? dc->m_painter : nullptr;
+    DeviceContext* dc = As<DeviceContext>(hdc);
+    return dc ? dc->m_painter : nullptr;
 }
 
 // Sets one attribute of a context and gives back what it was; `failed` when hdc is no context.
 template <typename T> T ExchangeAttribute(HDC hdc, T DeviceContext::*attribute, T value, T failed) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     return dc ? std::exchange(dc->*attribute, value) : failed;
 }
 
@@ -63,26 +63,6 @@ int SetBkMode(HDC hdc, int mode) {
     if (mode != TRANSPARENT && mode != OPAQUE)
         return 0;
     return ExchangeAttribute(hdc, &DeviceContext::m_bkMode, mode, 0);
-}
-
-BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color) {
-    DeviceContext* dc = AsDC(hdc);
-    if (!dc || !lpRect)
-        return FALSE;
-    dc->m_bkColor = color;
-    if (dc->m_dcKind == DcKind::Painter && dc->m_painter) {
-        long long w = (long long)lpRect->right - lpRect->left;
-        long long h = (long long)lpRect->bottom - lpRect->top;
-        if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
-            return TRUE;
-        dc->m_painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
-                                QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
-        return TRUE;
-    }
-    if (dc->m_dcKind != DcKind::Memory || !dc->m_bitmap)
-        return FALSE;
-    FillBitmapRect(dc->m_bitmap, *lpRect, MatchColor(*dc->m_bitmap, color));
-    return TRUE;
 }
 
 CDC::CDC() : m_hDC(nullptr), m_hAttribDC(nullptr) {}
@@ -113,6 +93,20 @@ HDC CDC::Detach() {
     return std::exchange(m_hDC, nullptr);
 }
 
-void CDC::FillSolidRect(const RECT* lpRect, COLORREF clr) {
-    ::FillSolidRect(m_hDC, lpRect, clr);
+void CDC::FillSolidRect(const RECT* lpRect, COLORREF color) {
+    DeviceContext* dc = As<DeviceContext>(m_hDC);
+    if (!dc || !lpRect)
+        return;
+    dc->m_bkColor = color;
+    if (dc->m_painter) {
+        long long w = (long long)lpRect->right - lpRect->left;
+        long long h = (long long)lpRect->bottom - lpRect->top;
+        if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
+            return;
+        dc->m_painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
+                                QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
+        return;
+    }
+    if (dc->m_bitmap)
+        FillBitmapRect(dc->m_bitmap, *lpRect, MatchColor(*dc->m_bitmap, color));
 }

@@ -55,11 +55,6 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
                 int ySrc, int wSrc, int hSrc, DWORD rop);
 BOOL BitBlt(HDC hdcDest, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop);
 
-// Fills a rectangle with a solid colour; on a memory context the colour is matched to the
-// bitmap's table. Like the framework's FillSolidRect, it leaves the background colour set
-// to that colour.
-BOOL FillSolidRect(HDC hdc, const RECT* lpRect, COLORREF color);
-
 class CDC : public CObject {
 public:
     CDC();
@@ -73,7 +68,9 @@ public:
     HDC Detach();
     HDC GetSafeHdc() const { return m_hDC; }
 
-    void FillSolidRect(const RECT* lpRect, COLORREF clr);
+    // Fills a rectangle with a solid colour; on a memory context the colour is matched to the
+    // bitmap's table. As in the framework, the background colour is left set to that colour.
+    void FillSolidRect(const RECT* lpRect, COLORREF color);
 
     HDC m_hDC;       // output: what drawing goes to
     HDC m_hAttribDC; // attributes: selected objects are looked up here

@@ -4,6 +4,7 @@
 #include "gdi_internal.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -106,16 +107,10 @@ NearestColorCache::NearestColorCache(const RGBQUAD* table)
     // A later entry with the colour of an earlier one can never win the lowest-index tie,
     // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
     auto colour = [](const PaletteEntry& e) { return std::tie(e.m_r, e.m_g, e.m_b); };
-    std::stable_sort(
-        m_distinct.begin(), m_distinct.end(),
-        [&](const PaletteEntry& a, const PaletteEntry& b) { return colour(a) < colour(b); });
-    m_distinct.erase(std::unique(m_distinct.begin(), m_distinct.end(),
-                                 [&](const PaletteEntry& a, const PaletteEntry& b) {
-                                     return colour(a) == colour(b);
-                                 }),
-                     m_distinct.end());
-    std::sort(m_distinct.begin(), m_distinct.end(),
-              [](const PaletteEntry& a, const PaletteEntry& b) { return a.m_index < b.m_index; });
+    std::ranges::stable_sort(m_distinct, {}, colour);
+    const auto repeated = std::ranges::unique(m_distinct, {}, colour);
+    m_distinct.erase(repeated.begin(), repeated.end());
+    std::ranges::sort(m_distinct, {}, &PaletteEntry::m_index);
 }
 
 const Candidates& NearestColorCache::CoarseCandidates(int r, int g, int b) {
@@ -272,37 +267,30 @@ void BuildIndexMap(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& co
     }
 }
 
-struct Masks {
-    DWORD m_red, m_green, m_blue;
-};
+using Masks = std::array<DWORD, 3>; // red, green, blue
+constexpr Masks kMasks888{0xFF0000, 0x00FF00, 0x0000FF};
 
 Masks SourceMasks(const BITMAPINFO* info) {
     const BITMAPINFOHEADER& h = info->bmiHeader;
-    if (h.biCompression == BI_BITFIELDS) {
-        Masks m;
-        memcpy(&m, reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER), sizeof(m));
-        return m;
-    }
-    if (h.biBitCount == 16)
-        return Masks{0x7C00, 0x03E0, 0x001F};
-    return Masks{0xFF0000, 0x00FF00, 0x0000FF};
+    Masks m = h.biBitCount == 16 ? Masks{0x7C00, 0x03E0, 0x001F} : kMasks888;
+    if (h.biCompression == BI_BITFIELDS)
+        memcpy(m.data(), reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER), sizeof(m));
+    return m;
 }
 
+// 24-bit pixels, always 8-8-8, and 32-bit ones with 8-8-8 masks are read as bytes; 16-bit
+// pixels and other masks go through the channels.
 void SetUpTrueColor(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
     conv.m_cache = std::make_unique<NearestColorCache>(bmp.m_table);
     const Masks m = SourceMasks(info);
     const int bits = info->bmiHeader.biBitCount;
-    if (bits == 24) {
-        conv.m_row = RowBgr<3>;
+    if (bits != 16 && m == kMasks888) {
+        conv.m_row = bits == 24 ? RowBgr<3> : RowBgr<4>;
         return;
     }
-    if (bits == 32 && m.m_red == 0xFF0000 && m.m_green == 0x00FF00 && m.m_blue == 0x0000FF) {
-        conv.m_row = RowBgr<4>;
-        return;
-    }
-    conv.m_red = MakeChannel(m.m_red);
-    conv.m_green = MakeChannel(m.m_green);
-    conv.m_blue = MakeChannel(m.m_blue);
+    conv.m_red = MakeChannel(m[0]);
+    conv.m_green = MakeChannel(m[1]);
+    conv.m_blue = MakeChannel(m[2]);
     conv.m_row = bits == 16 ? RowMasks<2> : RowMasks<4>;
 }
 
@@ -505,9 +493,9 @@ int Convert(gdi::Bitmap& bmp, UINT start, UINT lines, const void* bits, const BI
 
 int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, const void* lpBits,
               const BITMAPINFO* lpbmi, UINT ColorUse) {
-    if (hdc && !gdi::AsDC(hdc))
+    if (hdc && !gdi::As<gdi::DeviceContext>(hdc))
         return 0;
-    gdi::Bitmap* bmp = gdi::AsBitmap(hbm);
+    gdi::Bitmap* bmp = gdi::As<gdi::Bitmap>(hbm);
     if (!bmp || bmp->m_stock || !bmp->m_bits || !lpBits || !lpbmi || ColorUse != DIB_RGB_COLORS)
         return 0;
     if (!IsConvertible(lpbmi->bmiHeader))

@@ -2,6 +2,7 @@
 // device contexts, palettes and the display's fixed system palette.
 #include "gdi_internal.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -17,13 +18,6 @@ namespace {
 std::unordered_set<const Object*>& Live() {
     static std::unordered_set<const Object*> live;
     return live;
-}
-
-template <typename T> T* Lookup(const void* h, Kind kind) {
-    auto* obj = static_cast<const Object*>(h);
-    if (!obj || !Live().count(obj) || obj->m_kind != kind)
-        return nullptr;
-    return static_cast<T*>(const_cast<Object*>(obj));
 }
 
 PALETTEENTRY MakeEntry(int r, int g, int b) {
@@ -76,17 +70,9 @@ bool Register(Object* obj) noexcept {
     }
 }
 
-Bitmap* AsBitmap(HGDIOBJ h) {
-    return Lookup<Bitmap>(h, Kind::Bitmap);
-}
-Palette* AsPalette(HGDIOBJ h) {
-    return Lookup<Palette>(h, Kind::Palette);
-}
-Font* AsFont(HGDIOBJ h) {
-    return Lookup<Font>(h, Kind::Font);
-}
-DeviceContext* AsDC(HDC h) {
-    return Lookup<DeviceContext>(h, Kind::DC);
+Object* LiveObject(const void* h) {
+    auto* obj = static_cast<Object*>(const_cast<void*>(h));
+    return obj && Live().count(obj) ? obj : nullptr;
 }
 
 Bitmap* StockBitmap() {
@@ -156,10 +142,7 @@ using namespace gdi;
 
 DWORD AfxGdiLiveObjectCount() {
     // Stock objects are created once and never deleted; leave them out of the count.
-    DWORD n = 0;
-    for (const Object* obj : Live())
-        n += obj->m_stock ? 0 : 1;
-    return n;
+    return (DWORD)std::ranges::count_if(Live(), [](const Object* obj) { return !obj->m_stock; });
 }
 
 namespace {
@@ -206,18 +189,17 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
 }
 
 HDC CreateCompatibleDC(HDC) {
-    return HandleOfNew<HDC>(new (std::nothrow)
-                                DeviceContext(DcKind::Memory, StockBitmap(), nullptr));
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(StockBitmap(), nullptr));
 }
 
 HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
     if (!pwszDriver || strcasecmp(pwszDriver, "DISPLAY") != 0)
         return nullptr;
-    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(DcKind::Display, nullptr, nullptr));
+    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(nullptr, nullptr));
 }
 
 BOOL DeleteDC(HDC hdc) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc)
         return FALSE;
     Live().erase(dc);
@@ -227,38 +209,31 @@ BOOL DeleteDC(HDC hdc) {
 
 // Whether a context other than `except` has the object selected.
 static bool IsSelectedAnywhere(const Object* obj, const DeviceContext* except) {
-    for (const Object* o : Live()) {
-        if (o->m_kind != Kind::DC || o == except)
-            continue;
-        auto* dc = static_cast<const DeviceContext*>(o);
-        if (dc->m_bitmap == obj || dc->m_font == obj)
-            return true;
-    }
-    return false;
+    return std::ranges::any_of(Live(), [&](const Object* o) {
+        auto* dc = o->m_kind == Kind::DC ? static_cast<const DeviceContext*>(o) : nullptr;
+        return dc && dc != except && (dc->m_bitmap == obj || dc->m_font == obj);
+    });
 }
 
 HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc)
         return nullptr;
-    if (Bitmap* bmp = AsBitmap(h)) {
-        if (dc->m_dcKind != DcKind::Memory)
+    if (Bitmap* bmp = As<Bitmap>(h)) {
+        if (!dc->m_bitmap)
             return nullptr;
         if (!bmp->m_stock && IsSelectedAnywhere(bmp, dc))
             return nullptr; // a bitmap lives in one context at a time
         return static_cast<Object*>(std::exchange(dc->m_bitmap, bmp));
     }
-    if (Font* font = AsFont(h)) {
-        Font* previous = dc->m_font;
-        dc->m_font = font;
-        return static_cast<Object*>(previous);
-    }
+    if (Font* font = As<Font>(h))
+        return static_cast<Object*>(std::exchange(dc->m_font, font));
     return nullptr;
 }
 
 BOOL DeleteObject(HGDIOBJ ho) {
-    auto* obj = static_cast<Object*>(ho);
-    if (!obj || !Live().count(obj) || obj->m_kind == Kind::DC)
+    Object* obj = LiveObject(ho);
+    if (!obj || obj->m_kind == Kind::DC)
         return FALSE;
     if (obj->m_stock)
         return TRUE;
@@ -270,7 +245,7 @@ BOOL DeleteObject(HGDIOBJ ho) {
 }
 
 HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc)
         return nullptr;
     switch (type) {
@@ -278,8 +253,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
         return static_cast<Object*>(dc->m_bitmap);
     case OBJ_PAL:
         // Palettes are not selected here: each kind of context keeps its stock one.
-        return static_cast<Object*>(dc->m_dcKind == DcKind::Painter ? SystemPalette()
-                                                                    : DefaultPalette());
+        return static_cast<Object*>(dc->m_painter ? SystemPalette() : DefaultPalette());
     case OBJ_FONT:
         return static_cast<Object*>(dc->m_font);
     default:
@@ -288,7 +262,7 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
 }
 
 int GetObject(HANDLE h, int c, LPVOID pv) {
-    if (Palette* pal = AsPalette(h)) {
+    if (Palette* pal = As<Palette>(h)) {
         if (!pv)
             return (int)sizeof(WORD);
         if (c < (int)sizeof(WORD))
@@ -301,7 +275,7 @@ int GetObject(HANDLE h, int c, LPVOID pv) {
 }
 
 UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq) {
-    DeviceContext* dc = AsDC(hdc);
+    DeviceContext* dc = As<DeviceContext>(hdc);
     if (!dc || !dc->m_bitmap || dc->m_bitmap->m_stock || !prgbq || iStart >= 256)
         return 0;
     UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
@@ -309,16 +283,21 @@ UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq)
     return n;
 }
 
-UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
-    if (!AsDC(hdc))
+// Entries from iStart on, at most cEntries of them; a null destination asks for the count.
+static UINT CopyEntries(const Palette& pal, UINT iStart, UINT cEntries, LPPALETTEENTRY out) {
+    UINT size = (UINT)pal.m_entries.size();
+    if (!out)
+        return size;
+    if (iStart >= size)
         return 0;
-    if (!pPalEntries)
-        return 256;
-    if (iStart >= 256)
-        return 0;
-    UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
-    memcpy(pPalEntries, SystemPalette()->m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
+    UINT n = cEntries < size - iStart ? cEntries : size - iStart;
+    memcpy(out, pal.m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
     return n;
+}
+
+UINT GetSystemPaletteEntries(HDC hdc, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
+    return As<DeviceContext>(hdc) ? CopyEntries(*SystemPalette(), iStart, cEntries, pPalEntries)
+                                  : 0;
 }
 
 HPALETTE CreatePalette(const LOGPALETTE* plpal) {
@@ -334,21 +313,12 @@ HPALETTE CreatePalette(const LOGPALETTE* plpal) {
 }
 
 UINT GetPaletteEntries(HPALETTE hpal, UINT iStart, UINT cEntries, LPPALETTEENTRY pPalEntries) {
-    Palette* pal = AsPalette(hpal);
-    if (!pal)
-        return 0;
-    UINT size = (UINT)pal->m_entries.size();
-    if (!pPalEntries)
-        return size;
-    if (iStart >= size)
-        return 0;
-    UINT n = cEntries < size - iStart ? cEntries : size - iStart;
-    memcpy(pPalEntries, pal->m_entries.data() + iStart, n * sizeof(PALETTEENTRY));
-    return n;
+    Palette* pal = As<Palette>(hpal);
+    return pal ? CopyEntries(*pal, iStart, cEntries, pPalEntries) : 0;
 }
 
 UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
-    Palette* pal = AsPalette(h);
+    Palette* pal = As<Palette>(h);
     if (!pal || pal->m_entries.empty())
         return 0xFFFFFFFF; // CLR_INVALID
     return (UINT)Nearest(pal->m_entries.data(), (int)pal->m_entries.size(), GetRValue(color),

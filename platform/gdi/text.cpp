@@ -162,9 +162,9 @@ void DrawOnBitmap(const DeviceContext* dc, const TextJob& job, const QFont& font
 } // namespace
 
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
-    DeviceContext* dc = AsDC(hdc);
-    // A memory context always holds a bitmap and every context a font.
-    if (!dc || dc->m_dcKind != DcKind::Memory || !lpchText || !lprc || !GuiAvailable())
+    DeviceContext* dc = As<DeviceContext>(hdc);
+    // Only a memory context has a bitmap to draw into; every context has a font.
+    if (!dc || !dc->m_bitmap || !lpchText || !lprc || !GuiAvailable())
         return 0;
     TextJob job{TextOf(lpchText, cchText, format), LayoutRect(*lprc), QtFlags(format),
                 !(format & DT_NOCLIP), dc->m_bkMode == OPAQUE};

@@ -19,9 +19,14 @@ struct Object {
     bool m_stock = false;
 };
 
+// The base of each kind of object, which fixes its kind tag.
+template <Kind K> struct ObjectOf : Object {
+    static constexpr Kind kKind = K;
+    ObjectOf() : Object(K) {}
+};
+
 // An 8-bit DIB section (the only depth this platform creates) or the 1 x 1 stock bitmap.
-struct Bitmap : Object {
-    Bitmap() : Object(Kind::Bitmap) {}
+struct Bitmap : ObjectOf<Kind::Bitmap> {
     ~Bitmap() override;
     int m_width = 0;
     int m_height = 0; // always bottom-up
@@ -33,15 +38,13 @@ struct Bitmap : Object {
     BYTE* Pixel(int x, int y) const { return m_bits + (size_t)m_stride * (m_height - 1 - y) + x; }
 };
 
-struct Palette : Object {
-    explicit Palette(std::vector<PALETTEENTRY> entries)
-        : Object(Kind::Palette), m_entries(std::move(entries)) {}
+struct Palette : ObjectOf<Kind::Palette> {
+    explicit Palette(std::vector<PALETTEENTRY> entries) : m_entries(std::move(entries)) {}
     std::vector<PALETTEENTRY> m_entries;
 };
 
 // A font as the calling code describes it; it is rasterised by the text renderer.
-struct Font : Object {
-    Font() : Object(Kind::Font) {}
+struct Font : ObjectOf<Kind::Font> {
     std::string m_face;
     int m_height = 0;
     int m_weight = 400;
@@ -55,12 +58,10 @@ Palette* DefaultPalette();
 Palette* SystemPalette();
 Font* SystemFont();
 
-enum class DcKind { Memory, Display, Painter };
-
-struct DeviceContext : Object {
-    DeviceContext(DcKind k, Bitmap* bitmap, QPainter* painter)
-        : Object(Kind::DC), m_dcKind(k), m_bitmap(bitmap), m_painter(painter) {}
-    DcKind m_dcKind;
+// A memory context always has a bitmap selected and a painter context its painter; the
+// display's context has neither.
+struct DeviceContext : ObjectOf<Kind::DC> {
+    DeviceContext(Bitmap* bitmap, QPainter* painter) : m_bitmap(bitmap), m_painter(painter) {}
     Bitmap* m_bitmap;            // selected bitmap (memory contexts)
     Font* m_font = SystemFont(); // selected font
     int m_stretchMode = 1;       // BLACKONWHITE
@@ -82,10 +83,13 @@ template <typename Handle, typename T> Handle HandleOfNew(T* obj) {
     }
     return reinterpret_cast<Handle>(static_cast<Object*>(obj));
 }
-Bitmap* AsBitmap(HGDIOBJ h);
-Palette* AsPalette(HGDIOBJ h);
-Font* AsFont(HGDIOBJ h);
-DeviceContext* AsDC(HDC h);
+// The registered object behind a handle; null for a handle that names none.
+Object* LiveObject(const void* h);
+// The object of type T behind a handle; null when it names none or one of another kind.
+template <typename T> T* As(const void* h) {
+    Object* obj = LiveObject(h);
+    return obj && obj->m_kind == T::kKind ? static_cast<T*>(obj) : nullptr;
+}
 
 // Whether two table entries hold the same colour; the fourth byte is not part of it.
 inline bool SameRgb(const RGBQUAD& a, const RGBQUAD& b) {
