@@ -2,7 +2,6 @@
 // against. Sizes follow the original 32-bit platform: BOOL, LONG and DWORD are 32 bits.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 

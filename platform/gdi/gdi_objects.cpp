@@ -20,6 +20,8 @@ std::unordered_set<const Object*>& Live() {
     return live;
 }
 
+DWORD g_dibSectionCalls = 0;
+
 PALETTEENTRY MakeEntry(int r, int g, int b) {
     return PALETTEENTRY{(BYTE)r, (BYTE)g, (BYTE)b, 0};
 }
@@ -144,10 +146,6 @@ DWORD AfxGdiLiveObjectCount() {
     // Stock objects are created once and never deleted; leave them out of the count.
     return (DWORD)std::ranges::count_if(Live(), [](const Object* obj) { return !obj->m_stock; });
 }
-
-namespace {
-DWORD g_dibSectionCalls = 0;
-} // namespace
 
 DWORD AfxGdiDibSectionCalls() {
     return g_dibSectionCalls;

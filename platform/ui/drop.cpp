@@ -7,7 +7,6 @@
 #include <QUrl>
 
 #include <climits>
-#include <cstring>
 #include <string>
 #include <vector>
 
