@@ -23,6 +23,8 @@ using u64 = std::uint64_t;
 struct PaletteEntry {
     int m_r, m_g, m_b;
     BYTE m_index;
+
+    auto Rgb() const { return std::tie(m_r, m_g, m_b); }
 };
 using Candidates = std::vector<PaletteEntry>;
 
@@ -106,10 +108,9 @@ NearestColorCache::NearestColorCache(const RGBQUAD* table)
             PaletteEntry{table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue, (BYTE)i});
     // A later entry with the colour of an earlier one can never win the lowest-index tie,
     // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
-    auto colour = [](const PaletteEntry& e) { return std::tie(e.m_r, e.m_g, e.m_b); };
-    std::ranges::stable_sort(m_distinct, {}, colour);
-    const auto repeated = std::ranges::unique(m_distinct, {}, colour);
-    m_distinct.erase(repeated.begin(), repeated.end());
+    auto same = [](const PaletteEntry& a, const PaletteEntry& b) { return a.Rgb() == b.Rgb(); };
+    std::ranges::stable_sort(m_distinct, {}, &PaletteEntry::Rgb);
+    m_distinct.erase(std::unique(m_distinct.begin(), m_distinct.end(), same), m_distinct.end());
     std::ranges::sort(m_distinct, {}, &PaletteEntry::m_index);
 }
 
