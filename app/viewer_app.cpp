@@ -1,12 +1,18 @@
 #include "viewer_app.h"
 
+#include "resources.h"
 #include "viewer_dlg.h"
 
 BEGIN_MESSAGE_MAP(CViewerApp, CWinApp)
 ON_COMMAND(ID_HELP, &CWinApp::OnHelp)
 END_MESSAGE_MAP()
 
-CViewerApp::CViewerApp() = default;
+// Made before the framework starts, so the framework finds the program's templates, strings,
+// icon and version block from the first window on; every program that runs the viewer dialog
+// (the viewer itself, the tests, the tools and benchmarks that drive it offscreen) makes one.
+CViewerApp::CViewerApp() {
+    AfxSetResourceTable(ResGetTable());
+}
 
 BOOL CViewerApp::InitInstance() {
     AfxEnableControlContainer();

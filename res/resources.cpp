@@ -126,3 +126,9 @@ const IconGroup* ResFindIconGroup(UINT nID) {
 const VersionResource* ResFindVersion() {
     return &kVersion;
 }
+
+const ResourceTable* ResGetTable() {
+    static const ResourceTable table = {&ResFindDialog, &ResFindString, &ResFindIconGroup,
+                                        &ResFindVersion};
+    return &table;
+}

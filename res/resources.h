@@ -7,3 +7,6 @@ const DialogTemplate* ResFindDialog(UINT nID);
 LPCTSTR ResFindString(UINT nID);
 const IconGroup* ResFindIconGroup(UINT nID);
 const VersionResource* ResFindVersion();
+
+// The four look-ups above as one table, for the window side to find the program's resources by.
+const ResourceTable* ResGetTable();

@@ -1,7 +1,5 @@
 #include "dialog_widget.h"
 
-#include "resources.h"
-
 BEGIN_MESSAGE_MAP(CDialog, CWnd)
 ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
@@ -33,7 +31,7 @@ CDialog::~CDialog() {
 }
 
 INT_PTR CDialog::DoModal() {
-    const DialogTemplate* pTemplate = ResFindDialog(m_nIDTemplate);
+    const DialogTemplate* pTemplate = ui::FindDialogResource(m_nIDTemplate);
     if (!pTemplate || m_hWnd)
         return -1;
     QWidget* parent = m_pParentWnd ? AfxWidgetFromHandle(m_pParentWnd->GetSafeHwnd()) : nullptr;

@@ -1,8 +1,6 @@
 #include "afxqt.h"
 #include "ui_internal.h"
 
-#include "resources.h"
-
 #include <QPixmap>
 
 #include <algorithm>
@@ -13,6 +11,8 @@ namespace {
 // The one module's handle: only its address matters.
 char g_module;
 
+const ResourceTable* g_pResources = nullptr;
+
 // An HICON is the icon group it was loaded from, which lives as long as the program. Pixmaps
 // are made when drawn, so nothing of Qt outlives the application.
 const IconGroup* AsIcon(HICON hIcon) {
@@ -21,6 +21,14 @@ const IconGroup* AsIcon(HICON hIcon) {
 
 } // namespace
 
+const ResourceTable* AfxSetResourceTable(const ResourceTable* pTable) {
+    return std::exchange(g_pResources, pTable);
+}
+
+const ResourceTable* AfxGetResourceTable() {
+    return g_pResources;
+}
+
 HINSTANCE AfxGetResourceHandle() {
     return reinterpret_cast<HINSTANCE>(&g_module);
 }
@@ -28,12 +36,13 @@ HINSTANCE AfxGetResourceHandle() {
 HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName) {
     if (!hInstance || !IS_INTRESOURCE(lpIconName))
         return nullptr;
-    const IconGroup* group = ResFindIconGroup((UINT)(uintptr_t)lpIconName);
+    const IconGroup* group =
+        g_pResources ? g_pResources->pfnFindIconGroup((UINT)(uintptr_t)lpIconName) : nullptr;
     return reinterpret_cast<HICON>(const_cast<IconGroup*>(group));
 }
 
 int LoadString(HINSTANCE hInstance, UINT uID, LPTSTR lpBuffer, int cchBufferMax) {
-    LPCTSTR text = hInstance ? ResFindString(uID) : nullptr;
+    LPCTSTR text = hInstance && g_pResources ? g_pResources->pfnFindString(uID) : nullptr;
     return text ? ui::CopyText(ui::FromAfx(text), lpBuffer, cchBufferMax) : 0;
 }
 
@@ -50,6 +59,14 @@ QIcon AfxIconFromHandle(HICON hIcon) {
 }
 
 namespace ui {
+
+const DialogTemplate* FindDialogResource(UINT nID) {
+    return g_pResources ? g_pResources->pfnFindDialog(nID) : nullptr;
+}
+
+const VersionResource* FindVersionResource() {
+    return g_pResources ? g_pResources->pfnFindVersion() : nullptr;
+}
 
 // The group's image nearest in size at or above nSize (else its largest), brought to nSize x
 // dpr device pixels by repeating pixels, never by smoothing: icons stay as crisp as sprites.

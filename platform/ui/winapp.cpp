@@ -1,4 +1,3 @@
-#include "resources.h"
 #include "ui_internal.h"
 
 #include <QApplication>
@@ -47,9 +46,11 @@ std::unique_ptr<QApplication> MakeApplication(int& argc, char** argv) {
         fprintf(stderr, "%s\n", qPrintable(held));
     // The version block's product version, as the package and the desktop's software centre
     // give it.
-    const WORD* v = ResFindVersion()->productVersion;
-    QCoreApplication::setApplicationVersion(
-        QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
+    if (const VersionResource* version = ui::FindVersionResource()) {
+        const WORD* v = version->productVersion;
+        QCoreApplication::setApplicationVersion(
+            QStringLiteral("%1.%2.%3.%4").arg(v[0]).arg(v[1]).arg(v[2]).arg(v[3]));
+    }
     return application;
 }
 

@@ -82,6 +82,11 @@ BOOL EndPaint(HWND hWnd, const PAINTSTRUCT* lpPaint);
 BOOL DrawIcon(HDC hDC, int x, int y, HICON hIcon);
 int GetSystemMetrics(int nIndex);
 
+// Where the resources come from: the table the program registered, until another replaces it;
+// the previous table is returned. With none registered, no template, string, icon or version
+// block is found.
+const ResourceTable* AfxSetResourceTable(const ResourceTable* pTable);
+const ResourceTable* AfxGetResourceTable();
 HINSTANCE AfxGetResourceHandle();
 // Icons are shared: a second load returns the same handle, and nothing is freed.
 HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName);

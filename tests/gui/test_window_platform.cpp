@@ -59,10 +59,52 @@ QString ShownText(QWidget* control) {
     return qobject_cast<QAbstractButton*>(control)->text();
 }
 
-// A dialog on the viewer's template that records what reaches its message map.
+// A template of the platform tests' own, as large as the viewer's: a frame that clicks pass
+// through, a push button, and a hidden Cancel button for Escape to land on.
+constexpr UINT kProbeTemplate = 100;
+constexpr int kProbeButton = 1000;
+constexpr int kProbeFrame = 1001;
+constexpr DWORD kProbeChild = WS_CHILD | WS_VISIBLE;
+
+const DialogItemTemplate kProbeItems[] = {
+    {ControlClass::Button, kProbeButton, "Push", 0, kProbeChild | BS_PUSHBUTTON | WS_TABSTOP, 337,
+     106, 62, 14},
+    {ControlClass::Static, kProbeFrame, "", 0, kProbeChild | SS_BLACKFRAME, 60, 82, 266, 39},
+    {ControlClass::Button, IDCANCEL, "Cancel", 0, WS_CHILD | BS_PUSHBUTTON, 246, 129, 13, 14},
+};
+const DialogTemplate kProbeDialog = {
+    kProbeTemplate, WS_POPUP | WS_CAPTION | WS_SYSMENU, 0, 406, 242, "Probe", nullptr, 0,
+    kProbeItems,    (int)std::size(kProbeItems)};
+
+const DialogTemplate* FindProbeDialog(UINT nID) {
+    return nID == kProbeTemplate ? &kProbeDialog : nullptr;
+}
+LPCTSTR FindNoString(UINT) {
+    return nullptr;
+}
+const IconGroup* FindNoIcon(UINT) {
+    return nullptr;
+}
+const VersionResource* FindNoVersion() {
+    return nullptr;
+}
+const ResourceTable kProbeResources = {&FindProbeDialog, &FindNoString, &FindNoIcon,
+                                       &FindNoVersion};
+
+// Hands the platform the probe's resources for as long as it lives.
+class ProbeResources {
+public:
+    ProbeResources() : m_pPrevious(AfxSetResourceTable(&kProbeResources)) {}
+    ~ProbeResources() { AfxSetResourceTable(m_pPrevious); }
+
+private:
+    const ResourceTable* m_pPrevious;
+};
+
+// A dialog on the probe template that records what reaches its message map.
 class ProbeDialog : public CDialog {
 public:
-    ProbeDialog() : CDialog(IDD_VIEWER) {}
+    ProbeDialog() : CDialog(kProbeTemplate) {}
 
     int m_nTimerTicks = 0;
     UINT m_nTimerId = 0;
@@ -240,7 +282,8 @@ TEST_F(GuiTest, AboutBoxTextsFitAndOkClosesIt) {
 }
 
 TEST_F(GuiTest, InvalidatingWithoutErasingKeepsThePicture) {
-    CViewerApp app;
+    CWinApp app;
+    ProbeResources resources;
     ProbeDialog probe;
     Later([&] {
         QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
@@ -263,7 +306,8 @@ TEST_F(GuiTest, InvalidatingWithoutErasingKeepsThePicture) {
 }
 
 TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
-    CViewerApp app;
+    CWinApp app;
+    ProbeResources resources;
     ProbeDialog probe;
     Later([&] {
         QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
@@ -280,7 +324,7 @@ TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
         EXPECT_EQ(probe.m_clicks[0].y, 160);
         EXPECT_EQ(probe.m_clicks[1].x, 600);
         // A click on a control is the control's.
-        QTest::mouseClick(Item(probe, IDC_NEXT_ROW), Qt::LeftButton);
+        QTest::mouseClick(Item(probe, kProbeButton), Qt::LeftButton);
         EXPECT_EQ(probe.m_clicks.size(), 2u);
         QTest::keyClick(window, Qt::Key_Escape);
     });
@@ -289,6 +333,10 @@ TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
 }
 
 TEST(Resources, StringsIconAndVersionBlock) {
+    // Nothing is found before the program hands over its resources.
+    const ResourceTable* previous = AfxSetResourceTable(nullptr);
+    EXPECT_EQ(LoadIcon(AfxGetResourceHandle(), MAKEINTRESOURCE(IDR_MAINFRAME)), nullptr);
+    AfxSetResourceTable(ResGetTable());
     char text[64];
     EXPECT_EQ(LoadString(AfxGetResourceHandle(), IDS_ABOUTBOX, text, sizeof(text)), 19);
     EXPECT_STREQ(text, "&About kyrAttack...");
@@ -323,4 +371,5 @@ TEST(Resources, StringsIconAndVersionBlock) {
     EXPECT_EQ(strings["ProductVersion"], "1, 0, 0, 1");
     EXPECT_EQ(strings["OriginalFilename"], "KYRATTACK.EXE");
     EXPECT_EQ(strings["CompanyName"], "");
+    AfxSetResourceTable(previous);
 }

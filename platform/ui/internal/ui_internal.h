@@ -40,6 +40,10 @@ QString StripMnemonics(const QString& text);
 // The icon at nSize x nSize logical pixels for a device of that pixel ratio.
 QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr = 1.0);
 
+// The registered program's resources; null when there is no such resource or no table.
+const DialogTemplate* FindDialogResource(UINT nID);
+const VersionResource* FindVersionResource();
+
 // The settings file's format: "key=value" lines whose value is kept exactly as typed.
 QSettings::Format ProfileFormat();
 

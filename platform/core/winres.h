@@ -1,6 +1,7 @@
-// What the resource data is written in: window, dialog and control styles, and the shapes of
-// dialog templates, string, icon and version resources. Shared by the resource data in this
-// folder and the window side of the platform, which builds windows from it.
+// What a program's resource data is written in: window, dialog and control styles, and the
+// shapes of dialog templates, string, icon and version resources. Plain data, so that a
+// program's resources need nothing of the window side; the window side builds windows from
+// them once the program has handed it its ResourceTable.
 #pragma once
 
 #include "wintypes.h"
@@ -100,4 +101,14 @@ struct VersionResource {
     LPCTSTR lpszBlock; // language and code page of the string block, e.g. "040904B0"
     const VersionString* pStrings;
     int nStrings;
+};
+
+// A program's resources, looked up by their numeric ids; each function gives null when there is
+// no such resource. The program hands its table to the window side at start
+// (AfxSetResourceTable), as a program hands its module's resources to the framework.
+struct ResourceTable {
+    const DialogTemplate* (*pfnFindDialog)(UINT nID);
+    LPCTSTR (*pfnFindString)(UINT nID);
+    const IconGroup* (*pfnFindIconGroup)(UINT nID);
+    const VersionResource* (*pfnFindVersion)();
 };
