@@ -81,7 +81,8 @@ bool ClipAxis(const Axis& a, long long dLo, long long dHi, long long sLimit, lon
 }
 
 // Source index to destination index. The last pair of tables is remembered: repeated blits
-// between the same two bitmaps (a dissolve, say) match each colour once.
+// between the same two bitmaps (a dissolve, say) match each colour once. The map returned is
+// that memory, so it holds only until the next call on this thread: each blit asks once.
 struct ColorMap {
     bool m_identity = true;
     BYTE m_map[256];
@@ -108,10 +109,10 @@ const ColorMap& MapBetween(const RGBQUAD* src, const RGBQUAD* dst) {
     return result;
 }
 
-// Source columns of the steps [k0, k1) of a run, in a buffer kept between calls.
-const std::vector<int>& ColumnsOf(const Axis& a, long long k0, long long k1) {
-    thread_local std::vector<int> columns;
-    columns.resize((size_t)(k1 - k0));
+// Source columns of the steps [k0, k1) of a run. A vector of its own each time: one per blit
+// costs nothing beside the blit, and no later call can change what an earlier one returned.
+std::vector<int> ColumnsOf(const Axis& a, long long k0, long long k1) {
+    std::vector<int> columns((size_t)(k1 - k0));
     for (size_t i = 0; i < columns.size(); ++i)
         columns[i] = (int)SourceOf(a, k0 + (long long)i);
     return columns;
@@ -136,7 +137,7 @@ BOOL BlitToMemory(Bitmap* dst, const Bitmap* src, const Axis& ax, const Axis& ay
     const ColorMap& colors = MapBetween(src->m_table, dst->m_table);
     const BYTE* bits = SourceBits(src, dst);
     const size_t n = (size_t)(kx1 - kx0);
-    const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
+    const std::vector<int> columns = ColumnsOf(ax, kx0, kx1);
     const bool unitColumns = ax.m_sn == ax.m_dn && !ax.m_mirror;
 
     for (long long ky = ky0; ky < ky1; ++ky) {
@@ -187,7 +188,7 @@ BOOL BlitToPainter(QPainter* painter, const Bitmap* src, const Axis& ax, const A
         return TRUE;
 
     const int w = (int)(kx1 - kx0), h = (int)(ky1 - ky0);
-    const std::vector<int>& columns = ColumnsOf(ax, kx0, kx1);
+    const std::vector<int> columns = ColumnsOf(ax, kx0, kx1);
     QRgb lut[256];
     for (int i = 0; i < 256; ++i)
         lut[i] = qRgb(src->m_table[i].rgbRed, src->m_table[i].rgbGreen, src->m_table[i].rgbBlue);
@@ -220,15 +221,21 @@ BOOL StretchBlt(HDC hdcDest, int xDest, int yDest, int wDest, int hDest, HDC hdc
                 int ySrc, int wSrc, int hSrc, DWORD rop) {
     DeviceContext* dst = As<DeviceContext>(hdcDest);
     DeviceContext* srcDC = As<DeviceContext>(hdcSrc);
-    if (!dst || !srcDC || rop != SRCCOPY || !srcDC->m_bitmap)
+    if (!dst || !srcDC || rop != SRCCOPY || !srcDC->MemoryBitmap())
         return FALSE;
     if (wDest == 0 || hDest == 0 || wSrc == 0 || hSrc == 0)
         return FALSE;
     const Bitmap* src = srcDC->m_bitmap;
     const Axis ax = MakeAxis(xDest, wDest, xSrc, wSrc), ay = MakeAxis(yDest, hDest, ySrc, hSrc);
-    if (dst->m_painter)
-        return BlitToPainter(dst->m_painter, src, ax, ay);
-    return dst->m_bitmap ? BlitToMemory(dst->m_bitmap, src, ax, ay) : FALSE;
+    switch (dst->m_dcKind) {
+    case DCKind::Painter:
+        return BlitToPainter(dst->Painter(), src, ax, ay);
+    case DCKind::Memory:
+        return BlitToMemory(dst->MemoryBitmap(), src, ax, ay);
+    case DCKind::Display:
+        break;
+    }
+    return FALSE; // the display's context draws nothing
 }
 
 BOOL BitBlt(HDC hdcDest, int x, int y, int cx, int cy, HDC hdcSrc, int x1, int y1, DWORD rop) {

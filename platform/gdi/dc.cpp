@@ -31,12 +31,12 @@ void FillBitmapRect(Bitmap* bmp, const RECT& rc, BYTE index) {
 HDC CreatePainterDC(QPainter* pPainter) {
     if (!pPainter)
         return nullptr;
-    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(nullptr, pPainter));
+    return HandleOfNew<HDC>(DeviceContext::NewPainter(pPainter));
 }
 
 QPainter* GetDCPainter(HDC hdc) {
     DeviceContext* dc = As<DeviceContext>(hdc);
-    return dc ? dc->m_painter : nullptr;
+    return dc ? dc->Painter() : nullptr;
 }
 
 // Sets one attribute of a context and gives back what it was; `failed` when hdc is no context.
@@ -98,15 +98,15 @@ void CDC::FillSolidRect(const RECT* lpRect, COLORREF color) {
     if (!dc || !lpRect)
         return;
     dc->m_bkColor = color;
-    if (dc->m_painter) {
+    if (QPainter* painter = dc->Painter()) {
         long long w = (long long)lpRect->right - lpRect->left;
         long long h = (long long)lpRect->bottom - lpRect->top;
         if (w <= 0 || h <= 0 || w > INT32_MAX || h > INT32_MAX)
             return;
-        dc->m_painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
-                                QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
+        painter->fillRect(QRectF(lpRect->left, lpRect->top, (qreal)w, (qreal)h),
+                          QColor(GetRValue(color), GetGValue(color), GetBValue(color)));
         return;
     }
-    if (dc->m_bitmap)
-        FillBitmapRect(dc->m_bitmap, *lpRect, MatchColor(*dc->m_bitmap, color));
+    if (Bitmap* bmp = dc->MemoryBitmap())
+        FillBitmapRect(bmp, *lpRect, MatchColor(*bmp, color));
 }

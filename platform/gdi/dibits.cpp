@@ -110,6 +110,8 @@ NearestColorCache::NearestColorCache(const RGBQUAD* table)
     // so leaving it out keeps candidate lists short when a table repeats a colour a lot.
     auto same = [](const PaletteEntry& a, const PaletteEntry& b) { return a.Rgb() == b.Rgb(); };
     std::ranges::stable_sort(m_distinct, {}, &PaletteEntry::Rgb);
+    // The classic std::unique, not std::ranges::unique: the fuzzing build's compiler (clang
+    // with this libstdc++) cannot build the ranges one, though it builds the ranges sorts.
     m_distinct.erase(std::unique(m_distinct.begin(), m_distinct.end(), same), m_distinct.end());
     std::ranges::sort(m_distinct, {}, &PaletteEntry::m_index);
 }

@@ -7,7 +7,6 @@
 #include <cstring>
 #include <new>
 #include <strings.h>
-#include <tuple>
 #include <unordered_set>
 #include <utility>
 
@@ -115,27 +114,50 @@ Font* SystemFont() {
     return stock;
 }
 
-// Smallest squared RGB distance, lowest index on a tie; an exact match ends the search.
-template <typename Entry, typename Rgb>
-static int Nearest(const Entry* entries, int count, BYTE r, BYTE g, BYTE b, Rgb rgb) {
-    int best = 0, bestDistance = 1 << 30;
-    for (int i = 0; i < count; ++i) {
-        auto [er, eg, eb] = rgb(entries[i]);
-        int d = (er - r) * (er - r) + (eg - g) * (eg - g) + (eb - b) * (eb - b);
-        if (d < bestDistance) {
-            bestDistance = d;
-            best = i;
-            if (d == 0)
-                break;
+namespace {
+
+// The search for the entry nearest to one colour, shared by colour tables and palettes: entries
+// are offered in index order, and the first of the closest wins, so the lowest index wins a
+// tie. An exact match cannot be beaten, so it ends the search.
+class NearestColorSearch {
+public:
+    NearestColorSearch(BYTE r, BYTE g, BYTE b) : m_r(r), m_g(g), m_b(b) {}
+
+    // Offers entry `index` of colour (er, eg, eb); true once the search is over.
+    bool Offer(int index, int er, int eg, int eb) {
+        const int d = (er - m_r) * (er - m_r) + (eg - m_g) * (eg - m_g) + (eb - m_b) * (eb - m_b);
+        if (d < m_bestDistance) {
+            m_bestDistance = d;
+            m_best = index;
         }
+        return m_bestDistance == 0;
     }
-    return best;
-}
+
+    // The index of the nearest entry offered; 0 when none was.
+    int Best() const { return m_best; }
+
+private:
+    int m_r, m_g, m_b;
+    int m_best = 0;
+    int m_bestDistance = 1 << 30; // above any squared distance of 8-bit channels
+};
+
+} // namespace
 
 int NearestColorIndex(const RGBQUAD* table, int count, BYTE r, BYTE g, BYTE b) {
-    return Nearest(table, count, r, g, b, [](const RGBQUAD& q) {
-        return std::tuple<int, int, int>{q.rgbRed, q.rgbGreen, q.rgbBlue};
-    });
+    NearestColorSearch search(r, g, b);
+    for (int i = 0; i < count; ++i)
+        if (search.Offer(i, table[i].rgbRed, table[i].rgbGreen, table[i].rgbBlue))
+            break;
+    return search.Best();
+}
+
+int NearestPaletteIndex(const std::vector<PALETTEENTRY>& entries, BYTE r, BYTE g, BYTE b) {
+    NearestColorSearch search(r, g, b);
+    for (size_t i = 0; i < entries.size(); ++i)
+        if (search.Offer((int)i, entries[i].peRed, entries[i].peGreen, entries[i].peBlue))
+            break;
+    return search.Best();
 }
 
 } // namespace gdi
@@ -186,14 +208,32 @@ HBITMAP CreateDIBSection(HDC, const BITMAPINFO* pbmi, UINT usage, void** ppvBits
     return hBitmap;
 }
 
+DeviceContext* DeviceContext::NewMemory() noexcept {
+    DeviceContext* dc = new (std::nothrow) DeviceContext(DCKind::Memory);
+    if (dc)
+        dc->m_bitmap = StockBitmap();
+    return dc;
+}
+
+DeviceContext* DeviceContext::NewPainter(QPainter* painter) noexcept {
+    DeviceContext* dc = new (std::nothrow) DeviceContext(DCKind::Painter);
+    if (dc)
+        dc->m_painter = painter;
+    return dc;
+}
+
+DeviceContext* DeviceContext::NewDisplay() noexcept {
+    return new (std::nothrow) DeviceContext(DCKind::Display);
+}
+
 HDC CreateCompatibleDC(HDC) {
-    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(StockBitmap(), nullptr));
+    return HandleOfNew<HDC>(DeviceContext::NewMemory());
 }
 
 HDC CreateDC(LPCSTR pwszDriver, LPCSTR, LPCSTR, const void*) {
     if (!pwszDriver || strcasecmp(pwszDriver, "DISPLAY") != 0)
         return nullptr;
-    return HandleOfNew<HDC>(new (std::nothrow) DeviceContext(nullptr, nullptr));
+    return HandleOfNew<HDC>(DeviceContext::NewDisplay());
 }
 
 BOOL DeleteDC(HDC hdc) {
@@ -218,8 +258,8 @@ HGDIOBJ SelectObject(HDC hdc, HGDIOBJ h) {
     if (!dc)
         return nullptr;
     if (Bitmap* bmp = As<Bitmap>(h)) {
-        if (!dc->m_bitmap)
-            return nullptr;
+        if (dc->m_dcKind != DCKind::Memory)
+            return nullptr; // only a memory context holds a bitmap
         if (!bmp->m_stock && IsSelectedAnywhere(bmp, dc))
             return nullptr; // a bitmap lives in one context at a time
         return static_cast<Object*>(std::exchange(dc->m_bitmap, bmp));
@@ -251,7 +291,8 @@ HGDIOBJ GetCurrentObject(HDC hdc, UINT type) {
         return static_cast<Object*>(dc->m_bitmap);
     case OBJ_PAL:
         // Palettes are not selected here: each kind of context keeps its stock one.
-        return static_cast<Object*>(dc->m_painter ? SystemPalette() : DefaultPalette());
+        return static_cast<Object*>(dc->m_dcKind == DCKind::Painter ? SystemPalette()
+                                                                    : DefaultPalette());
     case OBJ_FONT:
         return static_cast<Object*>(dc->m_font);
     default:
@@ -274,7 +315,7 @@ int GetObject(HANDLE h, int c, LPVOID pv) {
 
 UINT SetDIBColorTable(HDC hdc, UINT iStart, UINT cEntries, const RGBQUAD* prgbq) {
     DeviceContext* dc = As<DeviceContext>(hdc);
-    if (!dc || !dc->m_bitmap || dc->m_bitmap->m_stock || !prgbq || iStart >= 256)
+    if (!dc || !dc->MemoryBitmap() || dc->m_bitmap->m_stock || !prgbq || iStart >= 256)
         return 0;
     UINT n = cEntries < 256 - iStart ? cEntries : 256 - iStart;
     memcpy(dc->m_bitmap->m_table + iStart, prgbq, n * sizeof(RGBQUAD));
@@ -319,8 +360,6 @@ UINT GetNearestPaletteIndex(HPALETTE h, COLORREF color) {
     Palette* pal = As<Palette>(h);
     if (!pal || pal->m_entries.empty())
         return 0xFFFFFFFF; // CLR_INVALID
-    return (UINT)Nearest(pal->m_entries.data(), (int)pal->m_entries.size(), GetRValue(color),
-                         GetGValue(color), GetBValue(color), [](const PALETTEENTRY& e) {
-                             return std::tuple<int, int, int>{e.peRed, e.peGreen, e.peBlue};
-                         });
+    return (UINT)NearestPaletteIndex(pal->m_entries, GetRValue(color), GetGValue(color),
+                                     GetBValue(color));
 }

@@ -164,7 +164,7 @@ void DrawOnBitmap(const DeviceContext* dc, const TextJob& job, const QFont& font
 int DrawTextA(HDC hdc, LPCSTR lpchText, int cchText, LPRECT lprc, UINT format) {
     DeviceContext* dc = As<DeviceContext>(hdc);
     // Only a memory context has a bitmap to draw into; every context has a font.
-    if (!dc || !dc->m_bitmap || !lpchText || !lprc || !GuiAvailable())
+    if (!dc || !dc->MemoryBitmap() || !lpchText || !lprc || !GuiAvailable())
         return 0;
     TextJob job{TextOf(lpchText, cchText, format), LayoutRect(*lprc), QtFlags(format),
                 !(format & DT_NOCLIP), dc->m_bkMode == OPAQUE};

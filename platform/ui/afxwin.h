@@ -234,7 +234,9 @@ public:
 
     CWnd* m_pMainWnd = nullptr;
 
-    // Names the application after the executable unless it was given a name.
+    // What the framework sets up before InitInstance; here that is only the application's
+    // name: the executable's base name, unless the constructor was given one. SetRegistryKey
+    // calls it too, since the settings file is named after the application.
     void SetCurrentHandles();
 
 private:

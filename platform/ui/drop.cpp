@@ -12,17 +12,31 @@
 
 namespace ui {
 
-// The local files a drag carries (file URLs only), in the order given, as paths in the
-// framework's text. An HDROP stands for such a list.
-std::vector<std::string> LocalFilesOf(const QMimeData* mime) {
-    std::vector<std::string> files;
+namespace {
+
+// What an HDROP stands for: the local paths one drop carried, in the order given, in the
+// framework's text.
+struct DroppedFiles {
+    std::vector<std::string> m_paths;
+
+    HDROP Handle() { return reinterpret_cast<HDROP>(this); }
+    static const DroppedFiles* FromHandle(HDROP hDrop) {
+        return reinterpret_cast<const DroppedFiles*>(hDrop);
+    }
+};
+
+// The local files a drag carries (file URLs only).
+DroppedFiles LocalFilesOf(const QMimeData* mime) {
+    DroppedFiles files;
     if (!mime || !mime->hasUrls())
         return files;
     for (const QUrl& url : mime->urls())
         if (url.isLocalFile() && !url.toLocalFile().isEmpty())
-            files.push_back(ToAfx(url.toLocalFile()).toStdString());
+            files.m_paths.push_back(ToAfx(url.toLocalFile()).toStdString());
     return files;
 }
+
+} // namespace
 
 bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
     // Under another modal window (the About box over the viewer) a window takes no input,
@@ -30,7 +44,7 @@ bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
     const QWidget* modal = QApplication::activeModalWidget();
     if (!acceptDrops() || !isEnabled() || (modal && modal != this))
         return false;
-    return !LocalFilesOf(event->mimeData()).empty();
+    return !LocalFilesOf(event->mimeData()).m_paths.empty();
 }
 
 bool DialogWidget::HandleFileDrag(QEvent* event) {
@@ -45,8 +59,8 @@ bool DialogWidget::HandleFileDrag(QEvent* event) {
     if (type == QEvent::Drop) {
         // The drop lives on this stack until the message returns, so a handler that does
         // not call DragFinish leaks nothing.
-        std::vector<std::string> files = LocalFilesOf(drop->mimeData());
-        Send(WM_DROPFILES, reinterpret_cast<WPARAM>(&files), 0);
+        DroppedFiles files = LocalFilesOf(drop->mimeData());
+        Send(WM_DROPFILES, reinterpret_cast<WPARAM>(files.Handle()), 0);
     }
     return true;
 }
@@ -61,14 +75,14 @@ void CWnd::DragAcceptFiles(BOOL bAccept) {
 }
 
 UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch) {
-    const auto* files = reinterpret_cast<const std::vector<std::string>*>(hDrop);
+    const DroppedFiles* files = DroppedFiles::FromHandle(hDrop);
     if (!files)
         return 0;
     if (iFile == 0xFFFFFFFF)
-        return (UINT)files->size();
-    if (iFile >= files->size())
+        return (UINT)files->m_paths.size();
+    if (iFile >= files->m_paths.size())
         return 0;
-    const std::string& path = (*files)[iFile];
+    const std::string& path = files->m_paths[iFile];
     if (!lpszFile)
         return (UINT)path.size();
     return (UINT)CopyText(FromAfx(path.c_str()), lpszFile, (int)std::min<UINT>(cch, INT_MAX));

@@ -21,7 +21,8 @@ std::optional<QString> SectionOf(const QString& line) {
     return t.mid(1, t.size() - 2).trimmed();
 }
 
-// The key of a "key=value" line that is not a section line, or an empty string for any other.
+// The key of a "key=value" line, trimmed; an empty string for a line without one and for a
+// comment line (";" or "#"). It does not tell section lines apart: callers ask SectionOf first.
 QString KeyOf(const QString& line) {
     qsizetype eq = line.indexOf(QLatin1Char('='));
     if (eq <= 0)

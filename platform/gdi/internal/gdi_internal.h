@@ -58,17 +58,33 @@ Palette* DefaultPalette();
 Palette* SystemPalette();
 Font* SystemFont();
 
-// A memory context always has a bitmap selected and a painter context its painter; the
-// display's context has neither.
+// What a device context draws on. A memory context draws on the bitmap selected into it, which
+// it always has (the stock 1 x 1 bitmap at first); a painter context draws on a window through
+// the painter of its WM_PAINT; the display's context draws nothing and only answers questions
+// about the display (its palette, its system colours).
+enum class DCKind { Memory, Painter, Display };
+
 struct DeviceContext : ObjectOf<Kind::DC> {
-    DeviceContext(Bitmap* bitmap, QPainter* painter) : m_bitmap(bitmap), m_painter(painter) {}
-    Bitmap* m_bitmap;            // selected bitmap (memory contexts)
-    Font* m_font = SystemFont(); // selected font
-    int m_stretchMode = 1;       // BLACKONWHITE
+    static DeviceContext* NewMemory() noexcept;
+    static DeviceContext* NewPainter(QPainter* painter) noexcept;
+    static DeviceContext* NewDisplay() noexcept;
+
+    // The selected bitmap of a memory context; null for the other kinds.
+    Bitmap* MemoryBitmap() const { return m_dcKind == DCKind::Memory ? m_bitmap : nullptr; }
+    // The painter of a painter context; null for the other kinds.
+    QPainter* Painter() const { return m_dcKind == DCKind::Painter ? m_painter : nullptr; }
+
+    const DCKind m_dcKind;
+    Bitmap* m_bitmap = nullptr;    // memory contexts only
+    QPainter* m_painter = nullptr; // painter contexts only
+    Font* m_font = SystemFont();   // selected font
+    int m_stretchMode = 1;         // BLACKONWHITE
     COLORREF m_textColor = 0;
     int m_bkMode = 2; // OPAQUE
     COLORREF m_bkColor = 0xFFFFFF;
-    QPainter* m_painter; // painter contexts
+
+private:
+    explicit DeviceContext(DCKind kind) : m_dcKind(kind) {}
 };
 
 // Registry of live objects: a handle is valid only while its object is registered. Register
@@ -98,6 +114,8 @@ inline bool SameRgb(const RGBQUAD& a, const RGBQUAD& b) {
 
 // Index of the table entry nearest to (r, g, b) by squared RGB distance; lowest index on a tie.
 int NearestColorIndex(const RGBQUAD* table, int count, BYTE r, BYTE g, BYTE b);
+// The same rule over a logical palette's entries.
+int NearestPaletteIndex(const std::vector<PALETTEENTRY>& entries, BYTE r, BYTE g, BYTE b);
 // The bitmap's table index nearest to the red, green and blue of a plain or PALETTERGB colour,
 // the kinds of colour the calling code draws with.
 inline BYTE MatchColor(const Bitmap& bmp, COLORREF color) {
