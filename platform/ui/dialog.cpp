@@ -5,6 +5,22 @@ ON_COMMAND(IDOK, &CDialog::OnOK)
 ON_COMMAND(IDCANCEL, &CDialog::OnCancel)
 END_MESSAGE_MAP()
 
+namespace {
+
+// The window a modal dialog belongs to: the one it was given, else the application's main
+// window, as the framework picks an owner; never the dialog itself. An owned window has no
+// taskbar entry of its own, is minimised and restored with its owner, opens centred on it and
+// shows its icon.
+QWidget* OwnerOf(const CDialog* pDialog, CWnd* pParentWnd) {
+    if (!pParentWnd && AfxGetApp())
+        pParentWnd = AfxGetApp()->m_pMainWnd;
+    if (!pParentWnd || pParentWnd == pDialog)
+        return nullptr;
+    return AfxWidgetFromHandle(pParentWnd->GetSafeHwnd());
+}
+
+} // namespace
+
 void AfxMapDialogRect(LPRECT lpRect) {
     if (!lpRect)
         return;
@@ -34,8 +50,7 @@ INT_PTR CDialog::DoModal() {
     const DialogTemplate* pTemplate = ui::FindDialogResource(m_nIDTemplate);
     if (!pTemplate || m_hWnd)
         return -1;
-    QWidget* parent = m_pParentWnd ? AfxWidgetFromHandle(m_pParentWnd->GetSafeHwnd()) : nullptr;
-    auto* dialog = new ui::DialogWidget(*pTemplate, parent);
+    auto* dialog = new ui::DialogWidget(*pTemplate, OwnerOf(this, m_pParentWnd));
     Attach(dialog->Handle());
     m_bEnded = FALSE;
     m_nModalResult = -1;

@@ -332,6 +332,23 @@ TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
     EXPECT_EQ(probe.GetSafeHwnd(), nullptr);
 }
 
+TEST_F(GuiTest, TheAboutBoxBelongsToTheViewerAndShowsItsIcon) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        bool seen = false;
+        WhenModal("About kyrAttack", [&](QWidget& about) {
+            seen = true;
+            EXPECT_EQ(about.parentWidget(), &window);
+            EXPECT_TRUE(about.isWindow());
+            EXPECT_EQ(about.windowIcon().cacheKey(), window.windowIcon().cacheKey());
+            EXPECT_LE((about.geometry().center() - window.geometry().center()).manhattanLength(),
+                      2);
+            QTest::keyClick(&about, Qt::Key_Escape);
+        });
+        dlg.SendMessage(WM_SYSCOMMAND, IDM_ABOUTBOX);
+        EXPECT_TRUE(seen);
+    });
+}
+
 TEST(Resources, StringsIconAndVersionBlock) {
     // Nothing is found before the program hands over its resources.
     const ResourceTable* previous = AfxSetResourceTable(nullptr);
