@@ -121,6 +121,9 @@ BOOL CViewerDlg::OnInitDialog() {
 
     SetTimer(kAnimationTimer, kAnimationMs, nullptr);
     DragAcceptFiles();
+    // A drag of nothing that names a sheet is refused as it enters.
+    DragAcceptFilesIf(
+        [](LPCTSTR lpszPath) -> BOOL { return SheetFromDroppedPath(lpszPath).has_value(); });
     return TRUE;
 }
 

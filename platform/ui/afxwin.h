@@ -140,6 +140,10 @@ public:
     HICON SetIcon(HICON hIcon, BOOL bBigIcon);
     // Whether files dropped from a file manager reach this window as WM_DROPFILES.
     void DragAcceptFiles(BOOL bAccept = TRUE);
+    // Of a window that accepts files, a drag that carries none the function takes is refused
+    // as it enters; a null function takes any file. A dialog's only, and not on the original
+    // platform, which takes any file.
+    void DragAcceptFilesIf(DRAGFILEPROC pfnAccepts);
 
 protected:
     // The message being handled, for Default().

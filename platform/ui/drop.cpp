@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
 #include <climits>
 #include <string>
 #include <vector>
@@ -47,6 +48,17 @@ bool DialogWidget::TakesFileDrag(QDropEvent* event) const {
     return !LocalFilesOf(event->mimeData()).m_paths.empty();
 }
 
+// The original platform takes any file a window accepts and leaves it to the program to
+// ignore what it cannot use. Here a window may name the files it takes, so that a drag of
+// nothing it would use is refused as it enters and the pointer says so before the drop.
+bool DialogWidget::WantsAnyFileOf(QDropEvent* event) const {
+    if (!m_pfnDragFilter)
+        return true;
+    const std::vector<std::string> paths = LocalFilesOf(event->mimeData()).m_paths;
+    return std::ranges::any_of(
+        paths, [this](const std::string& path) { return m_pfnDragFilter(path.c_str()) != FALSE; });
+}
+
 bool DialogWidget::HandleFileDrag(QEvent* event) {
     const QEvent::Type type = event->type();
     if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
@@ -55,6 +67,12 @@ bool DialogWidget::HandleFileDrag(QEvent* event) {
     auto* drop = static_cast<QDropEvent*>(event);
     if (!TakesFileDrag(drop))
         return false;
+    if (!WantsAnyFileOf(drop)) {
+        // Refused here rather than passed on, so that an edit under the pointer does not take
+        // the files' names as text.
+        drop->ignore();
+        return true;
+    }
     drop->acceptProposedAction();
     if (type == QEvent::Drop) {
         // The drop lives on this stack until the message returns, so a handler that does
@@ -72,6 +90,11 @@ using namespace ui;
 void CWnd::DragAcceptFiles(BOOL bAccept) {
     if (QWidget* widget = AfxWidgetFromHandle(m_hWnd))
         widget->setAcceptDrops(bAccept != FALSE);
+}
+
+void CWnd::DragAcceptFilesIf(DRAGFILEPROC pfnAccepts) {
+    if (DialogWidget* dialog = AsDialog(m_hWnd))
+        dialog->SetDragFilter(pfnAccepts);
 }
 
 UINT DragQueryFile(HDROP hDrop, UINT iFile, LPTSTR lpszFile, UINT cch) {

@@ -64,6 +64,8 @@ typedef HICON HCURSOR;
 #define SM_CYICON 12
 
 typedef void (*TIMERPROC)(HWND, UINT, UINT_PTR, DWORD);
+// Whether a window takes the dropped file at that local path (CWnd::DragAcceptFilesIf).
+typedef BOOL (*DRAGFILEPROC)(LPCTSTR lpszPath);
 
 // The context alone: the window has erased what needed it before WM_PAINT, and no paint
 // handler asks for the bounds of what it repaints.

@@ -6,15 +6,19 @@
 
 #include <QAbstractButton>
 #include <QCheckBox>
+#include <QDir>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QScreen>
 #include <QStyleOptionButton>
 #include <QTest>
+#include <QUrl>
 
 #include "about_dlg.h"
 #include "resources.h"
@@ -64,12 +68,14 @@ QString ShownText(QWidget* control) {
 constexpr UINT kProbeTemplate = 100;
 constexpr int kProbeButton = 1000;
 constexpr int kProbeFrame = 1001;
+constexpr int kProbeEdit = 1002;
 constexpr DWORD kProbeChild = WS_CHILD | WS_VISIBLE;
 
 const DialogItemTemplate kProbeItems[] = {
     {ControlClass::Button, kProbeButton, "Push", 0, kProbeChild | BS_PUSHBUTTON | WS_TABSTOP, 337,
      106, 62, 14},
     {ControlClass::Static, kProbeFrame, "", 0, kProbeChild | SS_BLACKFRAME, 60, 82, 266, 39},
+    {ControlClass::Edit, kProbeEdit, "", 0, kProbeChild | WS_BORDER | WS_TABSTOP, 17, 51, 236, 12},
     {ControlClass::Button, IDCANCEL, "Cancel", 0, WS_CHILD | BS_PUSHBUTTON, 246, 129, 13, 14},
 };
 const DialogTemplate kProbeDialog = {
@@ -109,6 +115,7 @@ public:
     int m_nTimerTicks = 0;
     UINT m_nTimerId = 0;
     std::vector<CPoint> m_clicks;
+    std::vector<std::string> m_dropped;
     bool m_bPaintRed = false;
 
     void PaintOnce() {
@@ -122,6 +129,11 @@ protected:
         m_nTimerId = nIDEvent;
     }
     afx_msg void OnLButtonDown(UINT, CPoint point) { m_clicks.push_back(point); }
+    afx_msg void OnDropFiles(HDROP hDrop) {
+        char path[256];
+        for (UINT i = 0; i < DragQueryFile(hDrop, 0xFFFFFFFF, nullptr, 0); ++i)
+            m_dropped.push_back(DragQueryFile(hDrop, i, path, sizeof(path)) ? path : "");
+    }
     afx_msg void OnPaint() {
         PAINTSTRUCT ps;
         BeginPaint(m_hWnd, &ps);
@@ -139,6 +151,7 @@ BEGIN_MESSAGE_MAP(ProbeDialog, CDialog)
 ON_WM_TIMER()
 ON_WM_LBUTTONDOWN()
 ON_WM_PAINT()
+ON_WM_DROPFILES()
 END_MESSAGE_MAP()
 
 // The picture of the application icon's image of that size, straight from the resource.
@@ -148,6 +161,23 @@ const char* const* IconImageOfSize(int nSize) {
         if (group->pImages[i].nSize == nSize)
             return group->pImages[i].xpm;
     return nullptr;
+}
+
+// Drags the local paths over target and drops them there; whether the drag was taken as it
+// entered.
+bool DragAndDrop(QWidget* target, const QStringList& paths) {
+    QMimeData mime;
+    QList<QUrl> urls;
+    for (const QString& path : paths)
+        urls << QUrl::fromLocalFile(path);
+    mime.setUrls(urls);
+    mime.setText(paths.join('\n'));
+    const QPoint at = target->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    QDropEvent drop(QPointF(at), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    return enter.isAccepted();
 }
 
 QColor PixelOnScreen(QWidget& window, QPoint at) {
@@ -330,6 +360,31 @@ TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
     });
     EXPECT_EQ(probe.DoModal(), IDCANCEL);
     EXPECT_EQ(probe.GetSafeHwnd(), nullptr);
+}
+
+TEST_F(GuiTest, ADragOfNoFileTheWindowTakesIsRefusedAsItEnters) {
+    CWinApp app;
+    ProbeResources resources;
+    ProbeDialog probe;
+    const QString sheet = QDir::tempPath() + "/a.sheet", notes = QDir::tempPath() + "/notes.txt";
+    Later([&] {
+        QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        probe.DragAcceptFiles();
+        EXPECT_TRUE(DragAndDrop(window, {notes})) << "without a filter any file is taken";
+        probe.DragAcceptFilesIf(
+            [](LPCTSTR lpszPath) -> BOOL { return QString(lpszPath).endsWith(".sheet"); });
+        EXPECT_FALSE(DragAndDrop(window, {notes}));
+        EXPECT_FALSE(DragAndDrop(Item(probe, kProbeEdit), {notes}));
+        EXPECT_EQ(qobject_cast<QLineEdit*>(Item(probe, kProbeEdit))->text(), "");
+        // A drag with one file the window takes brings every file, as before.
+        EXPECT_TRUE(DragAndDrop(Item(probe, kProbeEdit), {notes, sheet}));
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(probe.DoModal(), IDCANCEL);
+    const std::vector<std::string> expected = {notes.toStdString(), notes.toStdString(),
+                                               sheet.toStdString()};
+    EXPECT_EQ(probe.m_dropped, expected);
 }
 
 TEST_F(GuiTest, TheAboutBoxBelongsToTheViewerAndShowsItsIcon) {

@@ -29,6 +29,7 @@ public:
     CMenu* SystemMenu() { return &m_sysMenuObject; }
     HICON SetIcon(HICON hIcon, bool bBig);
     void FocusFirstTabStop();
+    void SetDragFilter(DRAGFILEPROC pfnAccepts) { m_pfnDragFilter = pfnAccepts; }
 
     // What the WM_PAINT in progress repaints; empty outside one, as nothing paints an empty region.
     const QRegion& PaintRegion() const { return m_paintRegion; }
@@ -62,6 +63,8 @@ private:
     // Files dragged over the dialog or any of its controls are the dialog's, when it
     // accepts them.
     bool TakesFileDrag(QDropEvent* event) const;
+    // Whether the drag carries a file that the window's filter takes (any, without a filter).
+    bool WantsAnyFileOf(QDropEvent* event) const;
     bool HandleFileDrag(QEvent* event);
     void Expose();
     void PaintInvalid(const QRegion& region);
@@ -77,6 +80,7 @@ private:
     CMenu m_sysMenuObject;
     HICON m_bigIcon = nullptr;
     HICON m_smallIcon = nullptr;
+    DRAGFILEPROC m_pfnDragFilter = nullptr;
 };
 
 } // namespace ui
