@@ -381,7 +381,7 @@ void DialogWidget::contextMenuEvent(QContextMenuEvent* event) {
 
 bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
     Qt::KeyboardModifiers mods = event->modifiers() & ~Qt::KeypadModifier;
-    if (event->key() == Qt::Key_Space && mods == Qt::AltModifier) {
+    if (IsSystemMenuKey(event->key(), mods)) {
         m_sysMenu->popup(QCursor::pos());
         return true;
     }
@@ -406,6 +406,17 @@ bool DialogWidget::HandleDialogKey(QKeyEvent* event) {
     default:
         return false;
     }
+}
+
+// Alt+Space opens the system menu wherever the focus is. Shift+F10 and the Menu key open it too
+// where the focus is not on an edit, which opens its own menu with them: desktops whose window
+// manager keeps Alt+Space for itself leave keyboard users no other way to the menu.
+bool DialogWidget::IsSystemMenuKey(int key, Qt::KeyboardModifiers mods) const {
+    if (key == Qt::Key_Space && mods == Qt::AltModifier)
+        return true;
+    const bool menuKey = (key == Qt::Key_F10 && mods == Qt::ShiftModifier) ||
+                         (key == Qt::Key_Menu && mods == Qt::NoModifier);
+    return menuKey && !qobject_cast<QLineEdit*>(focusWidget());
 }
 
 // A focused push button takes Enter; otherwise the default push button does, or IDOK.

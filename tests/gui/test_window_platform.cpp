@@ -5,12 +5,14 @@
 #include "viewer_app.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMimeData>
 #include <QPainter>
 #include <QPushButton>
@@ -360,6 +362,44 @@ TEST_F(GuiTest, TimersAndClicksReachTheMessageMap) {
     });
     EXPECT_EQ(probe.DoModal(), IDCANCEL);
     EXPECT_EQ(probe.GetSafeHwnd(), nullptr);
+}
+
+TEST_F(GuiTest, KeysOpenTheSystemMenuExceptTheMenuKeysOnAnEdit) {
+    CWinApp app;
+    ProbeResources resources;
+    ProbeDialog probe;
+    Later([&] {
+        QWidget* window = AfxWidgetFromHandle(probe.GetSafeHwnd());
+        ASSERT_TRUE(QTest::qWaitForWindowExposed(window));
+        const struct {
+            int nFocusID;
+            Qt::Key key;
+            Qt::KeyboardModifiers mods;
+            bool bOpens;
+        } cases[] = {
+            {kProbeButton, Qt::Key_Space, Qt::AltModifier, true},
+            {kProbeButton, Qt::Key_F10, Qt::ShiftModifier, true},
+            {kProbeButton, Qt::Key_Menu, Qt::NoModifier, true},
+            {kProbeButton, Qt::Key_F10, Qt::NoModifier, false},
+            {kProbeEdit, Qt::Key_Space, Qt::AltModifier, true},
+            {kProbeEdit, Qt::Key_F10, Qt::ShiftModifier, false},
+            {kProbeEdit, Qt::Key_Menu, Qt::NoModifier, false},
+        };
+        for (const auto& c : cases) {
+            QWidget* focus = Item(probe, c.nFocusID);
+            focus->setFocus();
+            QTest::keyClick(focus, c.key, c.mods);
+            auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            EXPECT_EQ(menu && menu->actions().size() == 2 &&
+                          menu->actions()[1]->text() == QStringLiteral("&Close"),
+                      c.bOpens)
+                << c.nFocusID << " " << c.key;
+            while (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        }
+        QTest::keyClick(window, Qt::Key_Escape);
+    });
+    EXPECT_EQ(probe.DoModal(), IDCANCEL);
 }
 
 TEST_F(GuiTest, ADragOfNoFileTheWindowTakesIsRefusedAsItEnters) {

@@ -58,6 +58,7 @@ private:
     void ConnectNotifications(QWidget* control);
     void BuildSystemMenu();
     bool HandleDialogKey(QKeyEvent* event);
+    bool IsSystemMenuKey(int key, Qt::KeyboardModifiers mods) const;
     int EnterCommandId() const;
     LRESULT Send(UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
     // Files dragged over the dialog or any of its controls are the dialog's, when it
