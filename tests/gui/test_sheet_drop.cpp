@@ -124,7 +124,9 @@ TEST_F(SheetDrop, NamesThatAreNotSheetsChangeNothing) {
             {QUrl("https://example.org/attack05.bmp")},
         };
         for (const auto& urls : drops) {
-            Drop(&window, urls);
+            // Refused as they enter, also over the edit, which must not take their names as text.
+            EXPECT_FALSE(urls.front().isLocalFile() && Drop(Item(dlg, IDC_FOLDER), urls));
+            EXPECT_FALSE(Drop(&window, urls));
             const ViewerState after = State(dlg);
             const std::string what = urls.front().toString().toStdString();
             EXPECT_EQ(after.folder, before.folder) << what;
