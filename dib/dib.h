@@ -4,6 +4,7 @@
 
 #include "afx.h"
 #include "afxgdi.h"
+#include "bmp_layout.h"
 
 class CDC;
 class CFont;
@@ -88,6 +89,15 @@ constexpr unsigned long long kDecodeBudgetBytes = 256ull << 20;
 
 // Size of the header-and-table block behind m_pBMI: the header and exactly 256 entries.
 constexpr size_t kDibInfoBytes = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
+
+// The BMP rules of ReadBMP, for everything that must answer as it does. Pixel bytes the reader
+// holds for the file's pixels: what the headers announce, capped at what the picture can use.
+unsigned long long BmpPixelBytes(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi);
+// Memory ReadBMP takes for a picture whose layout passes CheckBmpLayout: the 8-bit bitmap and
+// the pixel bytes.
+unsigned long long BmpDecodeCost(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi);
+// Why ReadBMP refuses a file with these headers, or BmpFault::None when it reads it.
+BmpFault BmpLoadFault(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi);
 
 int GetNumColors(const BITMAPINFOHEADER* pHeader);
 void BuildColorTable(RGBQUAD* pColors, CPalette* pPalette);

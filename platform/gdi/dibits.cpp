@@ -1,6 +1,7 @@
 // SetDIBits: packed DIB pixels of any BMP layout into the 8-bit indices of a DIB section.
 #include "dibits.h"
 
+#include "bmp_layout.h"
 #include "gdi_internal.h"
 
 #include <algorithm>
@@ -231,25 +232,6 @@ template <int N> void RowBgr(const BYTE* src, size_t count, BYTE* dst, Converter
 // ---------------------------------------------------------------------------------------
 // Layout checks and converter set-up.
 
-bool IsConvertible(const BITMAPINFOHEADER& h) {
-    if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biWidth <= 0 ||
-        h.biHeight == 0)
-        return false;
-    switch (h.biCompression) {
-    case BI_RGB:
-        return h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8 || h.biBitCount == 16 ||
-               h.biBitCount == 24 || h.biBitCount == 32;
-    case BI_RLE8:
-        return h.biBitCount == 8 && h.biHeight > 0;
-    case BI_RLE4:
-        return h.biBitCount == 4 && h.biHeight > 0;
-    case BI_BITFIELDS:
-        return h.biBitCount == 16 || h.biBitCount == 32;
-    default:
-        return false;
-    }
-}
-
 // Index map of a palettised source. Indices past the source's table are black; an index
 // whose colour equals the destination's entry of the same number keeps that number.
 void BuildIndexMap(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
@@ -447,10 +429,6 @@ bool RleDecoder::Delta() {
 
 // ---------------------------------------------------------------------------------------
 
-bool IsRle(const BITMAPINFOHEADER& h) {
-    return h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4;
-}
-
 // Describes the source; false when the buffer it claims cannot exist.
 bool DescribeSource(const BITMAPINFOHEADER& h, const void* bits, UINT lines, Source& src) {
     src.m_data = static_cast<const BYTE*>(bits);
@@ -462,7 +440,7 @@ bool DescribeSource(const BITMAPINFOHEADER& h, const void* bits, UINT lines, Sou
         src.m_size = h.biSizeImage;
         return true;
     }
-    if (IsRle(h))
+    if (IsRunLengthCompression(h.biCompression))
         return false; // a compressed stream must say how long it is
     if (lines != 0 && src.m_stride > (u64)PTRDIFF_MAX / lines)
         return false;
@@ -485,7 +463,7 @@ int Convert(gdi::Bitmap& bmp, UINT start, UINT lines, const void* bits, const BI
         return 0;
     Converter conv;
     SetUpConverter(info, bmp, conv);
-    if (IsRle(h))
+    if (IsRunLengthCompression(h.biCompression))
         return DecodeRle(src, lines, bmp, conv, h.biCompression == BI_RLE4);
     return ConvertRows(src, start, lines, bmp, conv);
 }
@@ -499,7 +477,7 @@ int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, const void* lpBits,
     gdi::Bitmap* bmp = gdi::As<gdi::Bitmap>(hbm);
     if (!bmp || bmp->m_stock || !bmp->m_bits || !lpBits || !lpbmi || ColorUse != DIB_RGB_COLORS)
         return 0;
-    if (!IsConvertible(lpbmi->bmiHeader))
+    if (CheckBmpLayout(lpbmi->bmiHeader, BmpRows::EitherWay) != BmpFault::None)
         return 0;
     try {
         return Convert(*bmp, start, cLines, lpBits, lpbmi);

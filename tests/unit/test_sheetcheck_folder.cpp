@@ -252,10 +252,12 @@ TEST(SheetCheckFolder, EachCauseIsNamedWithItsFix) {
          "camera's or phone's Exif JPEG)",
          "jpegtran -copy none -outfile " + at + "attack11.bmp " + at +
              "attack11.bmp (adds the mark without re-encoding; drops the camera data)"},
-        // 12000 x 12000 x 8 bits: the bitmap alone would fit, with the file's pixels it does not.
+        // 12000 x 12000 x 8 bits: the bitmap alone would fit, with the pixels its header
+        // announces (no biSizeImage to cap them) it does not.
         {"attack12.bmp",
-         Patched(Patched(Patched(Prefix(bmp, 1078), 18, 4, 12000), 22, 4, 12000), 2, 4,
-                 1078 + 12000u * 12000u),
+         Patched(Patched(Patched(Patched(Prefix(bmp, 1078), 18, 4, 12000), 22, 4, 12000), 2, 4,
+                         1078 + 12000u * 12000u),
+                 34, 4, 0),
          "the picture is 12000 x 12000 pixels and needs 275 MiB to open, more than the 256 MiB "
          "the viewer allows a picture",
          "convert " + at + "attack12.bmp -crop 384x480+0+0 +repage BMP3:" + at +
