@@ -5,7 +5,6 @@
 #include "gdi_internal.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -250,30 +249,45 @@ void BuildIndexMap(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& co
     }
 }
 
-using Masks = std::array<DWORD, 3>; // red, green, blue
-constexpr Masks kMasks888{0xFF0000, 0x00FF00, 0x0000FF};
+// Where the red, green and blue bits of a 16- or 32-bit pixel lie.
+struct ColorMasks {
+    DWORD red = 0;
+    DWORD green = 0;
+    DWORD blue = 0;
 
-Masks SourceMasks(const BITMAPINFO* info) {
+    bool operator==(const ColorMasks&) const = default;
+};
+constexpr ColorMasks kMasks555{0x7C00, 0x03E0, 0x001F};
+constexpr ColorMasks kMasks888{0xFF0000, 0x00FF00, 0x0000FF};
+
+// The masks that follow the header of a BI_BITFIELDS source, or the defaults of its depth.
+ColorMasks SourceMasks(const BITMAPINFO* info) {
     const BITMAPINFOHEADER& h = info->bmiHeader;
-    Masks m = h.biBitCount == 16 ? Masks{0x7C00, 0x03E0, 0x001F} : kMasks888;
-    if (h.biCompression == BI_BITFIELDS)
-        memcpy(m.data(), reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER), sizeof(m));
-    return m;
+    if (h.biCompression != BI_BITFIELDS)
+        return h.biBitCount == 16 ? kMasks555 : kMasks888;
+    DWORD stored[3];
+    memcpy(stored, reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER), sizeof stored);
+    return ColorMasks{stored[0], stored[1], stored[2]};
 }
 
-// 24-bit pixels, always 8-8-8, and 32-bit ones with 8-8-8 masks are read as bytes; 16-bit
-// pixels and other masks go through the channels.
+// 24-bit pixels carry no masks (BI_BITFIELDS is 16 or 32 bits only): they are always blue,
+// green, red bytes. 32-bit pixels whose masks are the default 8-8-8 ones are read as bytes
+// too; 16-bit pixels and other masks go through the channels.
 void SetUpTrueColor(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
     conv.m_cache = std::make_unique<NearestColorCache>(bmp.m_table);
-    const Masks m = SourceMasks(info);
     const int bits = info->bmiHeader.biBitCount;
-    if (bits != 16 && m == kMasks888) {
-        conv.m_row = bits == 24 ? RowBgr<3> : RowBgr<4>;
+    if (bits == 24) {
+        conv.m_row = RowBgr<3>;
         return;
     }
-    conv.m_red = MakeChannel(m[0]);
-    conv.m_green = MakeChannel(m[1]);
-    conv.m_blue = MakeChannel(m[2]);
+    const ColorMasks masks = SourceMasks(info);
+    if (bits == 32 && masks == kMasks888) {
+        conv.m_row = RowBgr<4>;
+        return;
+    }
+    conv.m_red = MakeChannel(masks.red);
+    conv.m_green = MakeChannel(masks.green);
+    conv.m_blue = MakeChannel(masks.blue);
     conv.m_row = bits == 16 ? RowMasks<2> : RowMasks<4>;
 }
 
