@@ -56,6 +56,17 @@ bool HoldsNoPixel(const BITMAPINFOHEADER& bi, unsigned long long nBytes) {
     return nBytes * 8 < (IsRunLength(bi) ? 1u : bi.biBitCount);
 }
 
+// Bytes of the file from nStart to its end; none when its length cannot be had.
+ULONGLONG FileBytesFrom(CFile* pFile, ULONGLONG nStart) {
+    try {
+        const ULONGLONG nLength = pFile->GetLength();
+        return nLength > nStart ? nLength - nStart : 0;
+    } catch (CException* e) {
+        e->Delete();
+        return 0;
+    }
+}
+
 // Seeks to the pixel data and tells how many bytes the file still holds from there.
 bool SeekToPixels(CFile* pFile, ULONGLONG nOffset, ULONGLONG* pAvailable) {
     try {
@@ -106,7 +117,8 @@ unsigned long long BmpDecodeCost(const BITMAPFILEHEADER& bf, const BITMAPINFOHEA
     return nBitmap + BmpPixelBytes(bf, bi);
 }
 
-BmpFault BmpLoadFault(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi) {
+BmpFault BmpLoadFault(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi,
+                      unsigned long long nFileBytes) {
     const BmpFault layout = CheckBmpLayout(bi, BmpRows::BottomUpOnly);
     if (layout != BmpFault::None)
         return layout;
@@ -114,6 +126,9 @@ BmpFault BmpLoadFault(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi) {
         return BmpFault::SizeWraps;
     if (BmpDecodeCost(bf, bi) > kDecodeBudgetBytes)
         return BmpFault::OverBudget;
+    if (AnnouncesMorePixelsThanBytes((unsigned long long)bi.biWidth,
+                                     (unsigned long long)bi.biHeight, nFileBytes))
+        return BmpFault::PixelsPastBytes;
     return BmpFault::None;
 }
 
@@ -128,7 +143,7 @@ BOOL CDIB::ReadBMP(CFile* pFile, CPalette* pPalette) {
     if (!ReadInfoHeader(pFile, &bi))
         return FALSE;
     // A header of another kind is not this reader's: the image stays as it was.
-    const BmpFault fault = BmpLoadFault(bf, bi);
+    const BmpFault fault = BmpLoadFault(bf, bi, FileBytesFrom(pFile, p0));
     if (fault == BmpFault::HeaderSize || fault == BmpFault::Planes)
         return FALSE;
     Destroy();

@@ -276,6 +276,10 @@ TEST(SheetCheckFolder, EachCauseIsNamedWithItsFix) {
          {},
          "it is not a file but a folder, device or pipe",
          "put the sheet file itself in its place"},
+        {"attack18.bmp", JfifHeaderOnly(8000, 8000),
+         "its header announces a picture of 8000 x 8000 pixels, far more than its 33 bytes can "
+         "hold",
+         "save the sheet again from your editor"},
         {"effects01.bmp", Prefix(jpeg, 40),
          "the file ends after 40 bytes, before the JPEG says how big its picture is",
          "save or copy it again"},

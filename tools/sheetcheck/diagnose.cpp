@@ -100,6 +100,18 @@ std::optional<Diagnosis> OverBudget(const Subject& s, uint64_t width, uint64_t h
              : "convert " + Arg(s) + " -crop " + size + "+0+0 +repage " + Arg(s, "BMP3:") + keeps};
 }
 
+// A header that announces far more pixels than the file's bytes can describe: a file cut
+// short, damaged, or made to stall whatever opens it. Only the sheet's maker can help.
+Diagnosis PixelsPastBytes(const Subject& s, uint64_t width, uint64_t height) {
+    return Diagnosis{Format("its header announces a picture of %llu x %llu pixels, far more than "
+                            "its %llu bytes can hold (the viewer allows %llu pixels a byte past "
+                            "the first %llu million): it is damaged or cut short",
+                            (unsigned long long)width, (unsigned long long)height,
+                            (unsigned long long)s.fileSize, kPixelsPerFileByte,
+                            kFreePixels / 1000000),
+                     "save the sheet again from your editor"};
+}
+
 // ---- BMP --------------------------------------------------------------------------------
 
 std::string HeaderKind(uint32_t size) {
@@ -208,7 +220,7 @@ std::optional<Diagnosis> DiagnoseBmp(const Bytes& b, const Subject& s) {
     BITMAPFILEHEADER bf;
     BITMAPINFOHEADER bi;
     ReadBmpHeaders(b, &bf, &bi);
-    const BmpFault fault = BmpLoadFault(bf, bi);
+    const BmpFault fault = BmpLoadFault(bf, bi, s.fileSize);
     if (fault == BmpFault::HeaderSize)
         return DescribeLayoutFault(fault, bf, bi, s);
     if (!b.Has(0, kFileHeaderBytes + kInfoHeaderBytes))
@@ -225,6 +237,8 @@ std::optional<Diagnosis> DiagnoseBmp(const Bytes& b, const Subject& s) {
     if (fault == BmpFault::OverBudget)
         return OverBudget(s, (uint64_t)bi.biWidth, (uint64_t)bi.biHeight, BmpDecodeCost(bf, bi),
                           false);
+    if (fault == BmpFault::PixelsPastBytes)
+        return PixelsPastBytes(s, (uint64_t)bi.biWidth, (uint64_t)bi.biHeight);
     return std::nullopt;
 }
 
@@ -284,7 +298,12 @@ std::optional<Diagnosis> DiagnoseJpeg(const Bytes& b, const Subject& s) {
         return CutShort(s, "before the JPEG says how big its picture is");
     if (size.state == JpegSize::BeyondHead)
         return std::nullopt;
-    return OverBudget(s, size.width, size.height, DecodingCost(size.width, size.height, 0), true);
+    if (auto d =
+            OverBudget(s, size.width, size.height, DecodingCost(size.width, size.height, 0), true))
+        return d;
+    if (AnnouncesMorePixelsThanBytes(size.width, size.height, s.fileSize))
+        return PixelsPastBytes(s, size.width, size.height);
+    return std::nullopt;
 }
 
 std::optional<Diagnosis> DiagnoseNotJfifJpeg(const Bytes& b, const Subject& s) {
