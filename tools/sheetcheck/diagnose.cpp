@@ -247,6 +247,7 @@ std::optional<Diagnosis> DiagnoseBmp(const Bytes& b, const Subject& s) {
 struct JpegSize {
     enum { Found, EndsBefore, BeyondHead } state;
     uint16_t width = 0, height = 0;
+    uint8_t components = 0;
 };
 
 bool StartOfFrame(uint8_t marker) {
@@ -277,7 +278,8 @@ JpegSize FindJpegSize(const Bytes& b, uint64_t fileSize) {
         if (StartOfFrame(marker)) {
             if (!b.Has(at + 4, 5))
                 break;
-            return {JpegSize::Found, b.U16BigEndian(at + 7), b.U16BigEndian(at + 5)};
+            const uint8_t components = b.Has(at + 9, 1) ? b.U8(at + 9) : 0;
+            return {JpegSize::Found, b.U16BigEndian(at + 7), b.U16BigEndian(at + 5), components};
         }
         if (length < 2)
             return unknown;
@@ -306,13 +308,35 @@ std::optional<Diagnosis> DiagnoseJpeg(const Bytes& b, const Subject& s) {
     return std::nullopt;
 }
 
+// Adobe's four-component JPEGs (CMYK or YCCK) say so in their frame header or in the Adobe
+// segment before it.
+bool IsAdobeFourComponent(const Bytes& b, uint64_t fileSize) {
+    for (size_t at = 2; b.Has(at, 11) && b.U8(at) == 0xFF && b.U8(at + 1) != 0xDA;
+         at += 2 + (size_t)b.U16BigEndian(at + 2)) {
+        if (b.U8(at + 1) == 0xEE && b.Matches(at + 4, "Adobe", 5))
+            return true;
+        if (b.U16BigEndian(at + 2) < 2)
+            break;
+    }
+    const JpegSize size = FindJpegSize(b, fileSize);
+    return size.state == JpegSize::Found && size.components == 4;
+}
+
+// The mark is looked for where a JFIF file has it, at the start: a match must begin within the
+// first 96 bytes. jpegtran writes the mark for a colour (YCbCr) or grey JPEG without
+// re-encoding it, but not for a four-component one, which the viewer would show in wrong
+// colours even with the mark: that one is converted to an RGB JPEG, which gets it.
 std::optional<Diagnosis> DiagnoseNotJfifJpeg(const Bytes& b, const Subject& s) {
-    return Diagnosis{
-        std::string("it is a JPEG without the JFIF mark the viewer looks for in its first 100 "
-                    "bytes") +
-            (HasExif(b) ? " (a camera's or phone's Exif JPEG)" : ""),
-        "jpegtran -copy none -outfile " + Arg(s) + " " + Arg(s) +
-            " (adds the mark without re-encoding; drops the camera data)"};
+    const std::string missing = "it is a JPEG without the JFIF mark the viewer looks for within "
+                                "its first 96 bytes";
+    if (IsAdobeFourComponent(b, s.fileSize))
+        return Diagnosis{missing + " (an Adobe CMYK or YCCK JPEG, whose colours the viewer "
+                                   "shows only once they are RGB)",
+                         "convert " + Arg(s) + " -colorspace sRGB " + Arg(s, "JPEG:") +
+                             " (re-encodes it as an RGB JPEG, which has the mark)"};
+    return Diagnosis{missing + (HasExif(b) ? " (a camera's or phone's Exif JPEG)" : ""),
+                     "jpegtran -copy none -outfile " + Arg(s) + " " + Arg(s) +
+                         " (adds the mark without re-encoding; drops the camera data)"};
 }
 
 // ---- Other content ----------------------------------------------------------------------
