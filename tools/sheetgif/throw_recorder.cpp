@@ -44,6 +44,10 @@ bool SetCheckBox(CViewerDlg& dlg, int nID, bool bChecked) {
     return button->isChecked() == bChecked;
 }
 
+uint32_t g_nowMs = kThrowStartMs;
+
+} // namespace
+
 bool SetUpAsTheUserWould(CViewerDlg& dlg, const ThrowSettings& settings) {
     bool ok = Click(dlg, settings.bEffects ? IDC_EFFECTS_MODE : IDC_ATTACK_MODE);
     CString strRow;
@@ -58,10 +62,6 @@ bool SetUpAsTheUserWould(CViewerDlg& dlg, const ThrowSettings& settings) {
     dlg.m_FolderEdit.SetWindowText(settings.folder.c_str());
     return ok && Click(dlg, IDC_RELOAD);
 }
-
-uint32_t g_nowMs = kThrowStartMs;
-
-} // namespace
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
     const QDeadlineTimer deadline(ms);

@@ -35,6 +35,10 @@ struct ThrowRecording {
 };
 
 // Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
+// File Now"), "Smear" and "Continuously" off; whether every control answered.
+bool SetUpAsTheUserWould(CViewerDlg& dlg, const ThrowSettings& settings);
+
+// Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
 // File Now") and records the throw. The dialog must be shown and the tool's
 // clock in place; the dialog's own timer is stopped, so that only the recorder ticks.
 RecordResult RecordThrow(CViewerDlg& dlg, QWidget& window, const ThrowSettings& settings,
