@@ -158,21 +158,24 @@ Rect Scaled(const Rect& r, int scale) {
 }
 
 // The rectangle's pixels, each repeated scale x scale, top row first.
-template <typename T, typename Pixel>
-std::vector<T> CutScaled(const Rect& r, int scale, Pixel pixel) {
-    std::vector<T> out;
-    out.reserve((size_t)r.width * (size_t)r.height * (size_t)(scale * scale));
-    for (int y = r.top; y < r.top + r.height; ++y)
-        for (int copy = 0; copy < scale; ++copy)
-            for (int x = r.left; x < r.left + r.width; ++x)
-                out.insert(out.end(), (size_t)scale, pixel(x, y));
+template <typename Pixel> std::vector<uint8_t> CutScaled(const Rect& r, int scale, Pixel pixel) {
+    const size_t rowLength = (size_t)r.width * (size_t)scale;
+    std::vector<uint8_t> out(rowLength * (size_t)r.height * (size_t)scale);
+    uint8_t* at = out.data();
+    for (int y = r.top; y < r.top + r.height; ++y) {
+        const uint8_t* row = at;
+        for (int x = r.left; x < r.left + r.width; ++x)
+            at = std::fill_n(at, scale, pixel(x, y));
+        for (int copy = 1; copy < scale; ++copy)
+            at = std::copy_n(row, rowLength, at);
+    }
     return out;
 }
 
 // An index that no changed pixel uses, so that it may stand for "unchanged"; of those, the
 // one unchanged pixels use most, since there the two ways of writing them agree.
 std::optional<uint8_t> PickTransparent(const std::vector<uint8_t>& indices,
-                                       const std::vector<bool>& unchanged, size_t tableSize) {
+                                       const std::vector<uint8_t>& unchanged, size_t tableSize) {
     std::array<int, 256> unchangedUses{};
     std::array<bool, 256> changedUses{};
     for (size_t i = 0; i < indices.size(); ++i) {
@@ -196,11 +199,11 @@ PlacedFrame PlaceChanges(const std::vector<uint8_t>& before, const std::vector<u
                          LzwCounter& counter) {
     PlacedFrame frame;
     frame.rect = Scaled(changed, scale);
-    frame.indices = CutScaled<uint8_t>(
-        changed, scale, [&](int x, int y) { return after[(size_t)y * (size_t)width + x]; });
-    const std::vector<bool> unchanged = CutScaled<bool>(changed, scale, [&](int x, int y) {
+    frame.indices = CutScaled(changed, scale,
+                              [&](int x, int y) { return after[(size_t)y * (size_t)width + x]; });
+    const std::vector<uint8_t> unchanged = CutScaled(changed, scale, [&](int x, int y) {
         const size_t at = (size_t)y * (size_t)width + x;
-        return before[at] == after[at];
+        return (uint8_t)(before[at] == after[at]);
     });
     const std::optional<uint8_t> transparent = PickTransparent(frame.indices, unchanged, tableSize);
     if (!transparent)
@@ -252,7 +255,7 @@ bool PutDifferenced(GifFileType* gif, int width, int height, const std::vector<G
             frame.indices = {after[0]};
         } else if (n == 0) {
             frame.rect = Scaled(*changed, scale);
-            frame.indices = CutScaled<uint8_t>(*changed, scale, [&](int x, int y) {
+            frame.indices = CutScaled(*changed, scale, [&](int x, int y) {
                 return after[(size_t)y * (size_t)width + x];
             });
         } else {
@@ -277,7 +280,7 @@ bool PutWhole(GifFileType* gif, int width, int height, const std::vector<GifFram
     for (const GifFrame& source : frames) {
         PlacedFrame frame;
         frame.rect = Scaled(Whole(width, height), scale);
-        frame.indices = CutScaled<uint8_t>(Whole(width, height), scale, [&](int x, int y) {
+        frame.indices = CutScaled(Whole(width, height), scale, [&](int x, int y) {
             return source.pixels[(size_t)y * (size_t)width + x];
         });
         if (source.colours != frames.front().colours &&

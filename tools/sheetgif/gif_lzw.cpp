@@ -13,7 +13,7 @@ constexpr uint32_t kLastGeneration = 0xFFFF;
 
 LzwCounter::LzwCounter(int tableBits)
     : m_minBits(std::max(tableBits, 2)), m_clearCode(1u << m_minBits),
-      m_children((size_t)(kMaxCode + 1) * 256, 0) {}
+      m_tableSize((size_t)1 << tableBits), m_children((size_t)(kMaxCode + 1) * m_tableSize, 0) {}
 
 void LzwCounter::Start() {
     if (m_generation == kLastGeneration) {
@@ -34,7 +34,7 @@ void LzwCounter::Emit() {
 }
 
 uint32_t LzwCounter::Child(uint32_t code, uint8_t index) const {
-    const uint32_t entry = m_children[(size_t)code * 256 + index];
+    const uint32_t entry = m_children[(size_t)code * m_tableSize + index];
     return (entry >> kGenerationShift) == m_generation ? (entry & 0xFFFF) : kNone;
 }
 
@@ -47,7 +47,8 @@ void LzwCounter::Break(uint8_t index) {
         Start();
         return;
     }
-    m_children[(size_t)current * 256 + index] = (m_generation << kGenerationShift) | m_runningCode;
+    m_children[(size_t)current * m_tableSize + index] =
+        (m_generation << kGenerationShift) | m_runningCode;
     ++m_runningCode;
 }
 
@@ -71,7 +72,7 @@ uint64_t LzwCounter::Bits(const std::vector<uint8_t>& indices) {
 }
 
 uint64_t LzwCounter::ChooseTransparent(const std::vector<uint8_t>& indices,
-                                       const std::vector<bool>& either, uint8_t transparent,
+                                       const std::vector<uint8_t>& either, uint8_t transparent,
                                        std::vector<uint8_t>& chosen) {
     chosen.resize(indices.size());
     m_bits = 0;

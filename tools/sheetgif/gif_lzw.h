@@ -4,6 +4,7 @@
 // when the next one would not fit, and a clear code when the 4096 codes are used up.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -11,7 +12,8 @@ namespace sheetgif {
 
 class LzwCounter {
 public:
-    // tableBits: the colour table's size as a power of two (1..8).
+    // tableBits: the colour table's size as a power of two (1..8); every index given is
+    // below that size.
     explicit LzwCounter(int tableBits);
 
     // The bits of the image data for these indices, end code included.
@@ -20,8 +22,9 @@ public:
     // Chooses, for every pixel whose either[] is set, between its own index and
     // `transparent` (which composes the same picture) so that the codes run as long as
     // they can; writes the chosen indices and returns their bits.
-    uint64_t ChooseTransparent(const std::vector<uint8_t>& indices, const std::vector<bool>& either,
-                               uint8_t transparent, std::vector<uint8_t>& chosen);
+    uint64_t ChooseTransparent(const std::vector<uint8_t>& indices,
+                               const std::vector<uint8_t>& either, uint8_t transparent,
+                               std::vector<uint8_t>& chosen);
 
 private:
     static constexpr int kMaxCode = 4095;
@@ -36,7 +39,8 @@ private:
 
     int m_minBits;
     uint32_t m_clearCode;
-    // Entry (code x 256 + index): generation in the high bits, code in the low 16. A new
+    size_t m_tableSize;
+    // Entry (code x table size + index): generation in the high bits, code in the low 16. A new
     // generation empties the dictionary without touching its memory.
     std::vector<uint32_t> m_children;
     uint32_t m_generation = 0;
