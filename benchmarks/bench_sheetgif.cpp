@@ -3,6 +3,7 @@
 // trail) and an effects throw (fifty sparkles over the whole stage), on the sample art.
 #include "viewer_app.h"
 #include "viewer_dlg.h"
+#include "viewer_driver.h"
 
 #include "afxqt.h"
 #include "bmp_writer.h"
@@ -56,7 +57,7 @@ void RecordAndEncode(benchmark::State& state, const sheetgif::ThrowSettings& set
         state.SkipWithError("the sample sheets could not be written");
         return;
     }
-    AfxSetTickCountSource(sheetgif::ToolTickCount);
+    ViewerDriver::UseClock(sheetgif::kThrowStartMs);
     CViewerApp app;
     QTimer::singleShot(0, qApp, [&] {
         auto* dlg = static_cast<CViewerDlg*>(app.m_pMainWnd);
@@ -94,7 +95,7 @@ void RecordAndEncode(benchmark::State& state, const sheetgif::ThrowSettings& set
     char name[] = "sheetgif";
     char* argv[] = {name, nullptr};
     AfxWinMain(1, argv);
-    AfxSetTickCountSource(nullptr);
+    ViewerDriver::RestoreClock();
 }
 
 void BM_SheetGif(benchmark::State& state, bool bEffects) {

@@ -5,7 +5,7 @@
 
 #include "afxqt.h"
 #include "bmp_writer.h"
-#include "viewer_dlg.h"
+#include "viewer_driver.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

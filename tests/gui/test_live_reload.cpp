@@ -54,6 +54,7 @@ protected:
 
 TEST_F(LiveReload, EverySaveShowsWithinASecondAndNothingElseChanges) {
     RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         ASSERT_TRUE(StripShowsWithin(window, 10, 2000));
         // State the artist has set, and a folder typed but not taken: none of it may move.
         QTest::mouseClick(Item(dlg, IDC_SMEAR), Qt::LeftButton);
@@ -75,8 +76,8 @@ TEST_F(LiveReload, EverySaveShowsWithinASecondAndNothingElseChanges) {
         WriteSheet(Sheet(), 384, 480, 40);
         EXPECT_TRUE(StripShowsWithin(window, 40, 1000));
 
-        EXPECT_EQ(dlg.m_nRow, 0);
-        EXPECT_EQ(dlg.m_nMode, MODE_ATTACK);
+        EXPECT_EQ(driver.Row(), 0);
+        EXPECT_EQ(driver.Mode(), MODE_ATTACK);
         EXPECT_TRUE(IsChecked(Item(dlg, IDC_SMEAR)));
         EXPECT_TRUE(IsChecked(Item(dlg, IDC_LOOP_FRAMES)));
         EXPECT_EQ(Text(Item(dlg, IDC_FOLDER)), "/nowhere");

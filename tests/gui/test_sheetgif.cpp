@@ -115,7 +115,7 @@ protected:
         WriteCellSheet(ArtFolder() + "/effects00.bmp", MODE_EFFECTS);
     }
     void TearDown() override {
-        RestoreClock();
+        ViewerDriver::RestoreClock();
         GuiTest::TearDown();
     }
     std::string Scratch(const char* name) const { return ConfigHome() + "/" + name; }
@@ -146,11 +146,9 @@ protected:
             QTest::keyClicks(GuiTest::Item(dlg, IDC_ROW), QString::number(nRow));
             std::set<int> cells;
             for (int k = 0; k < nFrames; ++k) {
-                dlg.m_nTicks = k * nTicksPerFrame - 1;
+                viewer.SetTicks(k * nTicksPerFrame - 1);
                 viewer.Tick();
-                const RECT& rc = dlg.m_rcCloseUp;
-                const QImage closeUp =
-                    viewer.Shot().copy(rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top);
+                const QImage closeUp = viewer.CloseUp().convertToFormat(QImage::Format_RGB32);
                 ASSERT_EQ(gif.frames[(size_t)k], closeUp) << "frame " << k;
                 cells.insert(CloseUpCell(viewer.Shot(), nRow % 10));
             }
@@ -180,7 +178,7 @@ protected:
             EXPECT_LT(gif.rects[k].width() * gif.rects[k].height(), gif.width * gif.height / 2)
                 << "frame " << k;
 
-        UseTestClock(kThrowStartMs - 5000);
+        ViewerDriver::UseClock(kThrowStartMs - 5000);
         RunViewer([&](CViewerDlg& dlg, QWidget& window) {
             PaintedViewer viewer(dlg, window);
             if (options.contains("--effects"))
@@ -193,14 +191,14 @@ protected:
             for (const auto& [option, nID] : boxes)
                 if (options.contains(option))
                     viewer.Click(nID);
-            SetTestTime(kThrowStartMs);
+            ViewerDriver::SetClock(kThrowStartMs);
             viewer.Click(IDOK);
             int shown = 0, k = 0;
             for (;; ++k) {
-                SetTestTime(kThrowStartMs + (DWORD)k * kFrameMs);
-                dlg.m_nTicks = k - 1;
+                ViewerDriver::SetClock(kThrowStartMs + (DWORD)k * kFrameMs);
+                viewer.SetTicks(k - 1);
                 viewer.Tick();
-                if (dlg.m_nThrowState != THROW_FLYING || k >= nExpectedFrames)
+                if (viewer.ThrowState() != THROW_FLYING || k >= nExpectedFrames)
                     break;
                 const QImage shot = viewer.Shot();
                 if (!StageSpriteBounds(shot).isEmpty())
@@ -212,7 +210,7 @@ protected:
                     viewer.Click(IDC_SMEAR);
             }
             EXPECT_EQ(k, nExpectedFrames) << "the throw ends after the GIF's last frame";
-            EXPECT_EQ(dlg.m_nThrowState, THROW_IDLE);
+            EXPECT_EQ(viewer.ThrowState(), THROW_IDLE);
             EXPECT_GT(shown, nExpectedFrames / 2) << "the sprite is in sight most of the throw";
         });
     }

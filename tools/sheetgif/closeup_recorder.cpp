@@ -1,12 +1,9 @@
 #include "closeup_recorder.h"
 
-#include "paint_counter.h"
 #include "sheet.h"
-#include "viewer_dlg.h"
+#include "viewer_driver.h"
 
 #include <QImage>
-#include <QScreen>
-#include <QWidget>
 
 #include <algorithm>
 
@@ -14,22 +11,9 @@ namespace sheetgif {
 
 namespace {
 
-constexpr UINT_PTR kAnimationTimer = 2;
 constexpr int kPaintWaitMs = 10000;
 constexpr int kNormalTicksPerFrame = 2;
 constexpr int kCloseUpDelayHundredths = 10; // 10 frames a second
-
-// The close-up's rectangle of the window as its last paint left it.
-QImage GrabCloseUp(const CViewerDlg& dlg, QWidget& window) {
-    QImage shot = window.screen()->grabWindow(window.winId()).toImage();
-    // The grab may hold the window's frame around the client area.
-    QPoint origin;
-    if (shot.size() != window.size())
-        origin = window.geometry().topLeft() - window.frameGeometry().topLeft();
-    const RECT& rc = dlg.m_rcCloseUp;
-    return shot.copy(
-        QRect(origin + QPoint(rc.left, rc.top), QSize(rc.right - rc.left, rc.bottom - rc.top)));
-}
 
 } // namespace
 
@@ -63,23 +47,21 @@ bool FrameFromImage(const QImage& image, GifFrame& frame) {
 
 RecordResult RecordCloseUp(CViewerDlg& dlg, QWidget& window, const ThrowSettings& settings,
                            ThrowRecording& recording) {
-    dlg.KillTimer(kAnimationTimer);
-    if (!SetUpAsTheUserWould(dlg, settings))
+    ViewerDriver viewer(dlg, window);
+    viewer.StopAnimationTimer();
+    if (!SetUpAsTheUserWould(viewer, settings))
         return RecordResult::Failed;
-    if (!dlg.m_Sheet.m_pBMI || !dlg.m_Sheet.m_pBits)
+    if (!viewer.Sheet().m_pBMI || !viewer.Sheet().m_pBits)
         return RecordResult::SheetUnreadable;
 
-    fixtures::PaintCounter paints(window);
     const int ticksPerFrame = settings.bFpsX2 ? 1 : kNormalTicksPerFrame;
-    const int frames = GetSheetGeometry(dlg.m_nMode).framesPerRow;
+    const int frames = GetSheetGeometry(viewer.Mode()).framesPerRow;
     for (int k = 0; k < frames; ++k) {
         // The tick about to be sent makes the counter k x ticksPerFrame for this paint.
-        dlg.m_nTicks = k * ticksPerFrame - 1;
-        const int before = paints.count;
-        ::SendMessage(dlg.GetSafeHwnd(), WM_TIMER, kAnimationTimer, 0);
-        if (!WaitFor([&] { return paints.count > before; }, kPaintWaitMs))
+        viewer.SetTicks(k * ticksPerFrame - 1);
+        if (!viewer.SendTick(kPaintWaitMs))
             return RecordResult::Failed;
-        const QImage closeUp = GrabCloseUp(dlg, window);
+        const QImage closeUp = viewer.CloseUp();
         GifFrame frame;
         if (closeUp.isNull() || !FrameFromImage(closeUp, frame))
             return RecordResult::Failed;
