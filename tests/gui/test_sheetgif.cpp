@@ -1,6 +1,6 @@
-// sheetgif as its own process: its GIF, decoded back with giflib, must hold frame for frame
-// the stage the viewer paints at the same clock values, and its exit status must say what
-// happened.
+// sheetgif as its own process: its GIF, decoded back with giflib and its frames composed as a
+// browser composes them, must hold frame for frame the stage (or the close-up) the viewer
+// paints at the same clock values, and its exit status must say what happened.
 #include "paint_support.h"
 #include "throw_clock.h"
 
@@ -14,6 +14,7 @@
 #include <gif_lib.h>
 
 #include <cstring>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,7 +36,8 @@ struct DecodedGif {
     int width = 0, height = 0;
     bool loopsForever = false;
     std::vector<int> delays;
-    std::vector<QImage> frames;
+    std::vector<QRect> rects;   // of each frame's own pixels
+    std::vector<QImage> frames; // as composed: each drawn over the ones before
     std::vector<QColor> globalColours;
 };
 
@@ -66,26 +68,28 @@ DecodedGif Decode(const std::string& path) {
     if (gif->ImageCount > 0)
         decoded.loopsForever = IsLoopForever(gif->SavedImages[0].ExtensionBlocks,
                                              gif->SavedImages[0].ExtensionBlockCount);
+    QImage composed(gif->SWidth, gif->SHeight, QImage::Format_RGB32);
+    composed.fill(Qt::magenta);
     for (int n = 0; n < gif->ImageCount; ++n) {
         const SavedImage& image = gif->SavedImages[n];
         const GifImageDesc& desc = image.ImageDesc;
-        EXPECT_TRUE(desc.Left == 0 && desc.Top == 0 && desc.Width == gif->SWidth &&
-                    desc.Height == gif->SHeight && !desc.Interlace)
-            << "frame " << n << " is not the whole picture";
+        const QRect rect(desc.Left, desc.Top, desc.Width, desc.Height);
+        EXPECT_TRUE(composed.rect().contains(rect) && !desc.Interlace) << "frame " << n;
         const ColorMapObject* map = desc.ColorMap ? desc.ColorMap : gif->SColorMap;
         GraphicsControlBlock control{};
         EXPECT_EQ(DGifSavedExtensionToGCB(gif, n, &control), GIF_OK);
-        EXPECT_EQ(control.TransparentColor, NO_TRANSPARENT_COLOR);
+        EXPECT_EQ(control.DisposalMode, DISPOSE_DO_NOT);
         decoded.delays.push_back(control.DelayTime);
-        QImage frame(desc.Width, desc.Height, QImage::Format_RGB32);
+        decoded.rects.push_back(rect);
         for (int y = 0; y < desc.Height; ++y)
             for (int x = 0; x < desc.Width; ++x) {
                 const int index = image.RasterBits[(size_t)y * desc.Width + x];
                 const GifColorType c =
                     index < map->ColorCount ? map->Colors[index] : GifColorType{1, 2, 3};
-                frame.setPixel(x, y, qRgb(c.Red, c.Green, c.Blue));
+                if (index != control.TransparentColor)
+                    composed.setPixel(rect.topLeft() + QPoint(x, y), qRgb(c.Red, c.Green, c.Blue));
             }
-        decoded.frames.push_back(frame);
+        decoded.frames.push_back(composed);
     }
     DGifCloseFile(gif, &error);
     return decoded;
@@ -116,6 +120,42 @@ protected:
     }
     std::string Scratch(const char* name) const { return ConfigHome() + "/" + name; }
 
+    DecodedGif MakeGif(const QStringList& options, int nRow, const char* name) {
+        const std::string gifPath = Scratch(name);
+        EXPECT_EQ(RunSheetgif(options + QStringList{QString::fromStdString(ArtFolder()),
+                                                    QString::number(nRow),
+                                                    QString::fromStdString(gifPath)}),
+                  0);
+        return Decode(gifPath);
+    }
+
+    // The close-up loop: one frame per frame of the row, each the close-up the viewer paints
+    // at that frame's tick.
+    void CompareCloseUp(const QStringList& options, int nRow, int nFrames, int nTicksPerFrame) {
+        const DecodedGif gif = MakeGif(options + QStringList{"--closeup"}, nRow, "closeup.gif");
+        ASSERT_EQ(gif.frames.size(), (size_t)nFrames);
+        EXPECT_TRUE(gif.loopsForever);
+        for (int delay : gif.delays)
+            EXPECT_EQ(delay, 5 * nTicksPerFrame);
+        RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+            PaintedViewer viewer(dlg, window);
+            if (options.contains("--effects"))
+                viewer.Click(IDC_EFFECTS_MODE);
+            if (options.contains("--fps2"))
+                viewer.Click(IDC_FPS_X2);
+            QTest::keyClicks(GuiTest::Item(dlg, IDC_ROW), QString::number(nRow));
+            std::set<int> cells;
+            for (int k = 0; k < nFrames; ++k) {
+                viewer.SetTicks(k * nTicksPerFrame - 1);
+                viewer.Tick();
+                const QImage closeUp = viewer.CloseUp().convertToFormat(QImage::Format_RGB32);
+                ASSERT_EQ(gif.frames[(size_t)k], closeUp) << "frame " << k;
+                cells.insert(CloseUpCell(viewer.Shot(), nRow % 10));
+            }
+            EXPECT_EQ(cells.size(), (size_t)nFrames) << "every frame of the row, once";
+        });
+    }
+
     // Runs the tool, then the viewer set up by clicks and typing as a user would, and
     // compares every frame with the viewer's stage at the same clock value and tick count.
     void CompareWithViewer(const QStringList& options, int nRow, int nExpectedFrames) {
@@ -131,10 +171,12 @@ protected:
         EXPECT_TRUE(gif.loopsForever);
         for (size_t k = 0; k < gif.delays.size(); ++k)
             EXPECT_EQ(gif.delays[k], 5) << "frame " << k;
-        // Lossless: the stage's colour table, which is the sheet's, is the GIF's.
-        ASSERT_EQ(gif.globalColours.size(), 256u);
-        for (int i = 0; i < 256; ++i)
-            EXPECT_EQ(gif.globalColours[i], IndexColour(i)) << "entry " << i;
+        // Only the colours the throw shows, and after the first frame only what changed.
+        EXPECT_LE(gif.globalColours.size(), 32u);
+        EXPECT_EQ(gif.rects[0], QRect(QPoint(0, 0), kStageFrame.size()));
+        for (size_t k = 1; k < gif.rects.size(); ++k)
+            EXPECT_LT(gif.rects[k].width() * gif.rects[k].height(), gif.width * gif.height / 2)
+                << "frame " << k;
 
         ViewerDriver::UseClock(kThrowStartMs - 5000);
         RunViewer([&](CViewerDlg& dlg, QWidget& window) {
@@ -184,6 +226,22 @@ TEST_F(SheetGif, AFastEffectsThrowInAnArcIsTheViewersStageFrameForFrame) {
     CompareWithViewer({"--effects", "--arc", "--fast", "--fps2"}, 5, 80);
 }
 
+TEST_F(SheetGif, ScaledFramesAreTheUnscaledOnesPixelForPixel) {
+    const QStringList options{"--effects", "--fast", "--smear"};
+    const DecodedGif plain = MakeGif(options, 3, "plain.gif");
+    const DecodedGif scaled = MakeGif(options + QStringList{"--scale", "3"}, 3, "scaled.gif");
+    ASSERT_EQ(scaled.frames.size(), plain.frames.size());
+    EXPECT_EQ(scaled.delays, plain.delays);
+    for (size_t k = 0; k < plain.frames.size(); ++k)
+        ASSERT_EQ(scaled.frames[k], plain.frames[k].scaled(plain.width * 3, plain.height * 3))
+            << "frame " << k;
+}
+
+TEST_F(SheetGif, TheCloseUpLoopIsTheViewersCloseUpFrameForFrame) {
+    CompareCloseUp({}, 12, 8, 2);
+    CompareCloseUp({"--effects", "--fps2"}, 5, 16, 1);
+}
+
 TEST_F(SheetGif, ExitStatusSaysWhatHappenedAndOutputIsWrittenWholeOrNotAtAll) {
     const QString art = QString::fromStdString(ArtFolder());
     const QString out = QString::fromStdString(Scratch("out.gif"));
@@ -193,6 +251,10 @@ TEST_F(SheetGif, ExitStatusSaysWhatHappenedAndOutputIsWrittenWholeOrNotAtAll) {
     EXPECT_EQ(RunSheetgif({art, "200", out}), 2);
     EXPECT_EQ(RunSheetgif({art, "-1", out}), 2);
     EXPECT_EQ(RunSheetgif({art, "1x", out}), 2);
+    for (const char* option : {"--arc", "--fast", "--smear", "--no-loop-frames"})
+        EXPECT_EQ(RunSheetgif({"--closeup", option, art, "0", out}), 2) << option;
+    for (const char* scale : {"0", "9", "2x", "--"})
+        EXPECT_EQ(RunSheetgif({"--scale", scale, art, "0", out}), 2) << scale;
     EXPECT_FALSE(QFileInfo::exists(out));
 
     EXPECT_EQ(RunSheetgif({art + "/missing", "12", out}), 1);

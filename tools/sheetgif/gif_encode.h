@@ -1,4 +1,5 @@
-// Animated GIFs of 8-bit pictures, kept lossless: every frame's own indices and colour table.
+// Animated GIFs of 8-bit pictures, kept lossless and small: a viewer composes colour for
+// colour the frames given, each frame after the first holding only what changed.
 #pragma once
 
 #include <array>
@@ -17,8 +18,12 @@ struct GifFrame {
     GifColourTable colours;
 };
 
-// A GIF of frames of width x height, each shown for delayHundredths, looping forever. The
-// first frame's table is the global one; a frame whose table differs carries its own.
-// Nothing when the frames do not match the size or giflib fails.
-std::optional<std::vector<uint8_t>>
-EncodeAnimatedGif(int width, int height, const std::vector<GifFrame>& frames, int delayHundredths);
+constexpr int kMinGifScale = 1;
+constexpr int kMaxGifScale = 8;
+
+// A GIF of frames of width x height, every pixel drawn as scale x scale, each frame shown for
+// delayHundredths, looping forever; one GIF frame per frame given. Nothing when the frames do
+// not match the size, the scale is outside 1..8, or giflib fails.
+std::optional<std::vector<uint8_t>> EncodeAnimatedGif(int width, int height,
+                                                      const std::vector<GifFrame>& frames,
+                                                      int delayHundredths, int scale = 1);

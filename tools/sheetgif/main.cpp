@@ -1,6 +1,9 @@
-// sheetgif [--effects] [--arc] [--fast] [--smear] [--fps2] [--no-loop-frames] FOLDER ROW OUTPUT
-// Writes one whole throw of a row, as the viewer shows it on its stage, as an animated GIF.
+// sheetgif [--effects] [--arc] [--fast] [--smear] [--fps2] [--no-loop-frames] [--closeup]
+//          [--scale N] FOLDER ROW OUTPUT
+// Writes one whole throw of a row, as the viewer shows it on its stage, or one cycle of the
+// row's close-up, as an animated GIF.
 #include "afxqt.h"
+#include "closeup_recorder.h"
 #include "gif_encode.h"
 #include "output_file.h"
 #include "throw_clock.h"
@@ -28,8 +31,20 @@ constexpr int kExitUnreadable = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExposeWaitMs = 10000;
 
-const char kUsage[] = "usage: sheetgif [--effects] [--arc] [--fast] [--smear] [--fps2] "
-                      "[--no-loop-frames] FOLDER ROW OUTPUT\n";
+const char kUsage[] =
+    "usage: sheetgif [--effects] [--arc] [--fast] [--smear] [--fps2] [--no-loop-frames]\n"
+    "                [--closeup] [--scale N] FOLDER ROW OUTPUT\n"
+    "  --closeup   one cycle of the row's close-up instead of a throw (not with --arc,\n"
+    "              --fast, --smear or --no-loop-frames)\n"
+    "  --scale N   every pixel drawn N x N, N from 1 to 8 (default 1)\n";
+
+struct Arguments {
+    sheetgif::ThrowSettings settings;
+    bool bCloseUp = false;
+    bool bThrowOption = false; // one of the options that only a throw has
+    int scale = kMinGifScale;
+    std::string output;
+};
 
 // A row is all digits and within 0..199; anything else is a wrong argument, not a clamp.
 bool ParseRow(const char* text, int& nRow) {
@@ -47,23 +62,37 @@ bool ParseRow(const char* text, int& nRow) {
     return true;
 }
 
-bool ParseOption(const char* arg, sheetgif::ThrowSettings& settings) {
+// A scale is one digit within 1..8.
+bool ParseScale(const char* text, int& scale) {
+    if (!text || strlen(text) != 1 || text[0] < '0' + kMinGifScale || text[0] > '0' + kMaxGifScale)
+        return false;
+    scale = text[0] - '0';
+    return true;
+}
+
+bool ParseFlag(const char* arg, Arguments& arguments) {
     struct Option {
         const char* name;
         bool sheetgif::ThrowSettings::*flag;
         bool value;
+        bool bThrowOnly;
     };
     static const Option kOptions[] = {
-        {"--effects", &sheetgif::ThrowSettings::bEffects, true},
-        {"--arc", &sheetgif::ThrowSettings::bArc, true},
-        {"--fast", &sheetgif::ThrowSettings::bFast, true},
-        {"--smear", &sheetgif::ThrowSettings::bSmear, true},
-        {"--fps2", &sheetgif::ThrowSettings::bFpsX2, true},
-        {"--no-loop-frames", &sheetgif::ThrowSettings::bLoopFrames, false},
+        {"--effects", &sheetgif::ThrowSettings::bEffects, true, false},
+        {"--arc", &sheetgif::ThrowSettings::bArc, true, true},
+        {"--fast", &sheetgif::ThrowSettings::bFast, true, true},
+        {"--smear", &sheetgif::ThrowSettings::bSmear, true, true},
+        {"--fps2", &sheetgif::ThrowSettings::bFpsX2, true, false},
+        {"--no-loop-frames", &sheetgif::ThrowSettings::bLoopFrames, false, true},
     };
+    if (strcmp(arg, "--closeup") == 0) {
+        arguments.bCloseUp = true;
+        return true;
+    }
     for (const Option& option : kOptions) {
         if (strcmp(arg, option.name) == 0) {
-            settings.*option.flag = option.value;
+            arguments.settings.*option.flag = option.value;
+            arguments.bThrowOption = arguments.bThrowOption || option.bThrowOnly;
             return true;
         }
     }
@@ -71,26 +100,32 @@ bool ParseOption(const char* arg, sheetgif::ThrowSettings& settings) {
 }
 
 // Options come first; "--" ends them, for a folder whose name begins with a dash.
-bool ParseArguments(int argc, char** argv, sheetgif::ThrowSettings& settings, std::string& output) {
+bool ParseArguments(int argc, char** argv, Arguments& arguments) {
     int i = 1;
     for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
         if (strcmp(argv[i], "--") == 0) {
             ++i;
             break;
         }
-        if (!ParseOption(argv[i], settings))
+        if (strcmp(argv[i], "--scale") == 0) {
+            if (!ParseScale(i + 1 < argc ? argv[++i] : nullptr, arguments.scale))
+                return false;
+        } else if (!ParseFlag(argv[i], arguments)) {
             return false;
+        }
     }
-    if (argc - i != 3 || !ParseRow(argv[i + 1], settings.nRow))
+    if (arguments.bCloseUp && arguments.bThrowOption)
         return false;
-    settings.folder = argv[i];
-    output = argv[i + 2];
-    return !output.empty();
+    if (argc - i != 3 || !ParseRow(argv[i + 1], arguments.settings.nRow))
+        return false;
+    arguments.settings.folder = argv[i];
+    arguments.output = argv[i + 2];
+    return !arguments.output.empty();
 }
 
-// Runs the viewer and records the throw; the viewer closes when the recording is done.
-sheetgif::RecordResult RunViewer(const sheetgif::ThrowSettings& settings,
-                                 sheetgif::ThrowRecording& recording) {
+// Runs the viewer and records the throw or the close-up; the viewer closes when the
+// recording is done.
+sheetgif::RecordResult RunViewer(const Arguments& arguments, sheetgif::ThrowRecording& recording) {
     sheetgif::RecordResult result = sheetgif::RecordResult::Failed;
     CViewerApp app;
     // The viewer starts on a folder that holds no sheets, so that the only sheet it ever
@@ -107,7 +142,9 @@ sheetgif::RecordResult RunViewer(const sheetgif::ThrowSettings& settings,
             return window->windowHandle() && window->windowHandle()->isExposed();
         };
         if (window && sheetgif::WaitFor(exposed, kExposeWaitMs))
-            result = sheetgif::RecordThrow(*dlg, *window, settings, recording);
+            result = arguments.bCloseUp
+                         ? sheetgif::RecordCloseUp(*dlg, *window, arguments.settings, recording)
+                         : sheetgif::RecordThrow(*dlg, *window, arguments.settings, recording);
         if (dlg)
             dlg->EndDialog(IDCANCEL);
     });
@@ -120,9 +157,8 @@ sheetgif::RecordResult RunViewer(const sheetgif::ThrowSettings& settings,
 } // namespace
 
 int main(int argc, char** argv) {
-    sheetgif::ThrowSettings settings;
-    std::string output;
-    if (!ParseArguments(argc, argv, settings, output)) {
+    Arguments arguments;
+    if (!ParseArguments(argc, argv, arguments)) {
         fputs(kUsage, stderr);
         return kExitUsage;
     }
@@ -142,22 +178,26 @@ int main(int argc, char** argv) {
     char* qtArgv[] = {qtName, nullptr};
     QApplication application(qtArgc, qtArgv);
     sheetgif::ThrowRecording recording;
-    const sheetgif::RecordResult result = RunViewer(settings, recording);
+    const sheetgif::RecordResult result = RunViewer(arguments, recording);
     ViewerDriver::RestoreClock();
 
+    const sheetgif::ThrowSettings& settings = arguments.settings;
     if (result == sheetgif::RecordResult::SheetUnreadable) {
         fprintf(stderr, "sheetgif: cannot read row %d of the %s sheets in %s\n", settings.nRow,
                 settings.bEffects ? "effects" : "attack", settings.folder.c_str());
         return kExitUnreadable;
     }
     if (result != sheetgif::RecordResult::Recorded) {
-        fputs("sheetgif: the throw could not be recorded\n", stderr);
+        fprintf(stderr, "sheetgif: the %s could not be recorded\n",
+                arguments.bCloseUp ? "close-up" : "throw");
         return kExitUnreadable;
     }
+    const int delay = arguments.bCloseUp ? sheetgif::CloseUpDelayHundredths(settings.bFpsX2)
+                                         : sheetgif::kFrameDelayHundredths;
     std::optional<std::vector<uint8_t>> gif = EncodeAnimatedGif(
-        recording.width, recording.height, recording.frames, sheetgif::kFrameDelayHundredths);
-    if (!gif || !WriteOutputFile(output, *gif)) {
-        fprintf(stderr, "sheetgif: cannot write %s\n", output.c_str());
+        recording.width, recording.height, recording.frames, delay, arguments.scale);
+    if (!gif || !WriteOutputFile(arguments.output, *gif)) {
+        fprintf(stderr, "sheetgif: cannot write %s\n", arguments.output.c_str());
         return kExitUnreadable;
     }
     return kExitOk;

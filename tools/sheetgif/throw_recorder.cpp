@@ -17,6 +17,8 @@ namespace {
 constexpr int kMaxFrames = 1000;
 constexpr int kPaintWaitMs = 10000;
 
+} // namespace
+
 bool SetUpAsTheUserWould(ViewerDriver& viewer, const ThrowSettings& settings) {
     bool ok = viewer.Click(settings.bEffects ? IDC_EFFECTS_MODE : IDC_ATTACK_MODE);
     CString strRow;
@@ -31,8 +33,6 @@ bool SetUpAsTheUserWould(ViewerDriver& viewer, const ThrowSettings& settings) {
     ok = ok && viewer.SetText(IDC_FOLDER, settings.folder.c_str());
     return ok && viewer.Click(IDC_RELOAD);
 }
-
-} // namespace
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
     const QDeadlineTimer deadline(ms);

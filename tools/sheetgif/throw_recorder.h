@@ -13,6 +13,7 @@
 class CDIB;
 class CViewerDlg;
 class QWidget;
+class ViewerDriver;
 
 namespace sheetgif {
 
@@ -34,6 +35,10 @@ struct ThrowRecording {
     int height = 0;
     std::vector<GifFrame> frames;
 };
+
+// Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
+// File Now"), "Smear" and "Continuously" off; whether every control answered.
+bool SetUpAsTheUserWould(ViewerDriver& viewer, const ThrowSettings& settings);
 
 // Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
 // File Now") and records the throw. The dialog must be shown and the viewer driver's clock
