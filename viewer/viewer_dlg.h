@@ -9,6 +9,7 @@
 #include "sheet_watcher.h"
 
 #include <memory>
+#include <string>
 
 enum { THROW_IDLE = 0, THROW_FLYING = 1 };
 
@@ -54,6 +55,10 @@ public:
     // sheet read from the folder as typed. Invalidates nothing.
     void SelectRow(int nRow);
 
+    // A path to open once the dialog is up: a sheet file as its drop would, anything else as
+    // a folder typed into the folder edit and reloaded. Called before DoModal.
+    void OpenOnStart(const std::string& strPath);
+
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
     BOOL OnInitDialog() override;
@@ -84,11 +89,13 @@ private:
     bool ReloadWatchedSheet();
 
     void ShowDroppedSheet(const DroppedSheet& sheet);
+    void OpenStartPath();
 
     void PaintIconic();
     // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
     void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
 
+    std::string m_strStartPath;
     CString m_strWatchedPath;
     std::unique_ptr<SheetWatcher> m_pSheetWatcher;
     // The key index the stage was filled with when it was made.
