@@ -21,8 +21,14 @@ BOOL CViewerApp::InitInstance() {
 
     CViewerDlg dlg;
     m_pMainWnd = &dlg;
+    if (!m_strStartPath.empty())
+        dlg.OpenOnStart(m_strStartPath);
     dlg.DoModal();
 
     // The dialog has closed: end the application instead of entering a message loop.
     return FALSE;
+}
+
+void CViewerApp::SetStartPath(const std::string& path) {
+    m_strStartPath = path;
 }

@@ -28,6 +28,7 @@ kyr_ensure_packages() {
 
 KYR_BUILD_PACKAGES=(build-essential cmake ninja-build qt6-base-dev libxkbcommon-dev
     libjpeg62-turbo-dev libgtest-dev libbenchmark-dev fonts-liberation2 libgif-dev)
-KYR_TEST_PACKAGES=(libjpeg-turbo-progs imagemagick xvfb xauth desktop-file-utils appstream)
-KYR_PACKAGE_PACKAGES=(dpkg-dev file desktop-file-utils appstream)
+KYR_TEST_PACKAGES=(libjpeg-turbo-progs imagemagick xvfb xauth desktop-file-utils appstream
+    groff-base)
+KYR_PACKAGE_PACKAGES=(dpkg-dev file desktop-file-utils appstream lintian)
 KYR_FUZZ_PACKAGES=(clang libclang-rt-14-dev)

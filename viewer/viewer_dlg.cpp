@@ -122,7 +122,23 @@ BOOL CViewerDlg::OnInitDialog() {
     // A drag of nothing that names a sheet is refused as it enters.
     DragAcceptFilesIf(
         [](LPCTSTR lpszPath) -> BOOL { return SheetFromDroppedPath(lpszPath).has_value(); });
+    OpenStartPath();
     return TRUE;
+}
+
+void CViewerDlg::OpenOnStart(const std::string& strPath) {
+    m_strStartPath = strPath;
+}
+
+void CViewerDlg::OpenStartPath() {
+    if (m_strStartPath.empty())
+        return;
+    if (std::optional<DroppedSheet> sheet = SheetFromDroppedPath(m_strStartPath)) {
+        ShowDroppedSheet(*sheet);
+        return;
+    }
+    m_FolderEdit.SetWindowText(m_strStartPath.c_str());
+    OnReload();
 }
 
 void CViewerDlg::SelectRow(int nRow) {

@@ -9,6 +9,7 @@
 #include "sheet_watcher.h"
 
 #include <memory>
+#include <string>
 
 enum { THROW_IDLE = 0, THROW_FLYING = 1 };
 
@@ -26,6 +27,10 @@ public:
     ~CViewerDlg() override;
 
     enum { IDD = IDD_VIEWER };
+
+    // A path to open once the dialog is up: a sheet file as its drop would, anything else as
+    // a folder typed into the folder edit and reloaded. Called before DoModal.
+    void OpenOnStart(const std::string& strPath);
 
 protected:
     void DoDataExchange(CDataExchange* pDX) override;
@@ -65,6 +70,7 @@ private:
     bool ReloadWatchedSheet();
 
     void ShowDroppedSheet(const DroppedSheet& sheet);
+    void OpenStartPath();
 
     void PaintIconic();
     // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
@@ -97,6 +103,7 @@ private:
     CButton m_ThrowInArcCheck;
     HICON m_hIcon;
 
+    std::string m_strStartPath;
     CString m_strWatchedPath;
     std::unique_ptr<SheetWatcher> m_pSheetWatcher;
     // The key index the stage was filled with when it was made.

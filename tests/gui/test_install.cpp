@@ -2,6 +2,7 @@
 // must validate as a desktop program, carry one application id and one version throughout,
 // and its viewer must find its sample art beside itself.
 #include "gui_support.h"
+#include "kyrattack16.xpm"
 #include "kyrattack32.xpm"
 #include "resources.h"
 
@@ -10,7 +11,7 @@
 #include <QFileInfo>
 #include <QImage>
 #include <QProcess>
-#include <QSet>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -64,27 +65,53 @@ QString VersionBlockText() {
         .arg(version->fileVersion[3]);
 }
 
-// The icon at a size must be the 32-pixel picture scaled without smoothing: at a whole
-// multiple each pixel is its source pixel, and at any size no colour is one the artist did
-// not draw.
-void ExpectPixelArtScaling(const QImage& scaled, const QImage& source, int size) {
-    QSet<QRgb> drawn;
-    for (int y = 0; y < source.height(); ++y)
-        for (int x = 0; x < source.width(); ++x)
-            drawn.insert(source.pixel(x, y));
-    const bool whole = size % source.width() == 0;
+// The icon at a size must be its hand-drawn picture enlarged by a whole factor: every pixel
+// is its source pixel.
+void ExpectWholeEnlargement(const QImage& icon, const QImage& source, int size) {
+    ASSERT_EQ(size % source.width(), 0) << size;
+    const int f = size / source.width();
     for (int y = 0; y < size; ++y)
-        for (int x = 0; x < size; ++x) {
-            const QRgb pixel = scaled.pixel(x, y);
-            ASSERT_TRUE(drawn.contains(pixel)) << size << " px: new colour at " << x << "," << y;
-            if (whole) {
-                const int f = size / source.width();
-                ASSERT_EQ(pixel, source.pixel(x / f, y / f)) << size << " px at " << x << "," << y;
-            }
-        }
+        for (int x = 0; x < size; ++x)
+            ASSERT_EQ(icon.pixel(x, y), source.pixel(x / f, y / f))
+                << size << " px at " << x << "," << y;
+}
+
+// The options a program's --help lists: the first word of each line that starts with a dash
+// after the indent.
+QStringList OptionsInHelp(const QString& help) {
+    QStringList options;
+    for (const QString& line : help.split('\n'))
+        if (line.startsWith("  -"))
+            options += line.trimmed().section(' ', 0, 0);
+    return options;
 }
 
 } // namespace
+
+// Every program has a manual page that renders without a warning and explains every option
+// its --help lists (in the page's source, a dash is written "\-").
+TEST_F(InstalledTree, ManualPagesRenderAndKeepInStepWithHelp) {
+    for (const QString program : {"kyrattack", "sheetconv", "sheetcheck", "sheetgif"}) {
+        const QString page = Path("share/man/man1/" + program + ".1.gz");
+        const Outcome source = RunProgram("gzip", {"-dc", page});
+        ASSERT_EQ(source.status, 0) << source.output.toStdString();
+        const Outcome render = RunProgram(
+            "sh", {"-c", "gzip -dc \"$0\" | LC_ALL=C.UTF-8 groff -man -ww -z 2>&1", page});
+        EXPECT_EQ(render.status, 0);
+        EXPECT_EQ(render.output, "") << program.toStdString();
+        const Outcome help = RunProgram(Path("bin/" + program), {"--help"});
+        ASSERT_EQ(help.status, 0) << help.output.toStdString();
+        const QStringList options = OptionsInHelp(help.output);
+        EXPECT_GE(options.size(), 3) << help.output.toStdString();
+        for (QString option : options) {
+            const QString escaped = QRegularExpression::escape(option.replace('-', "\\-"));
+            const QRegularExpression entry("^\\.BI? " + escaped + "( |$)",
+                                           QRegularExpression::MultilineOption);
+            EXPECT_TRUE(source.output.contains(entry))
+                << program.toStdString() << ": " << option.toStdString();
+        }
+    }
+}
 
 TEST_F(InstalledTree, IsADesktopProgramUnderOneIdAndOneVersion) {
     const QStringList programs = {"kyrattack", "sheetconv", "sheetcheck", "sheetgif"};
@@ -99,9 +126,13 @@ TEST_F(InstalledTree, IsADesktopProgramUnderOneIdAndOneVersion) {
         RunProgram("appstreamcli", {"validate", "--no-net", "--no-color", Path(metainfo)});
     EXPECT_EQ(metainfoCheck.status, 0) << metainfoCheck.output.toStdString();
 
-    // The entry starts the installed program under its own icon; the description names both.
+    // The entry starts the installed program under its own icon, with the file chosen under
+    // "Open with" (offered for BMP files, never made their default); the description names
+    // both.
     QSettings entry(Path(desktop), QSettings::IniFormat);
-    EXPECT_EQ(entry.value("Desktop Entry/Exec").toString(), "kyrattack");
+    const QStringList entryLines = ReadText(desktop).split('\n');
+    EXPECT_TRUE(entryLines.contains("Exec=kyrattack %f")) << entryLines.join('\n').toStdString();
+    EXPECT_TRUE(entryLines.contains("MimeType=image/bmp;"));
     EXPECT_EQ(entry.value("Desktop Entry/Icon").toString(), kAppId);
     const QString description = ReadText(metainfo);
     EXPECT_TRUE(description.contains("<id>" + kAppId + "</id>")) << description.toStdString();
@@ -112,18 +143,19 @@ TEST_F(InstalledTree, IsADesktopProgramUnderOneIdAndOneVersion) {
     EXPECT_TRUE(description.contains("<release version=\"" + VersionBlockText() + "\""))
         << description.toStdString();
 
-    const QImage source(kyrattack32_xpm);
+    const QImage small = QImage(kyrattack16_xpm).convertToFormat(QImage::Format_ARGB32);
+    const QImage large = QImage(kyrattack32_xpm).convertToFormat(QImage::Format_ARGB32);
     for (int size : {16, 32, 48, 64, 128, 256}) {
         const QString icon = QString("share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId);
         QImage image(Path(icon));
         ASSERT_EQ(image.size(), QSize(size, size)) << icon.toStdString();
-        ExpectPixelArtScaling(image.convertToFormat(QImage::Format_ARGB32),
-                              source.convertToFormat(QImage::Format_ARGB32), size);
+        ExpectWholeEnlargement(image.convertToFormat(QImage::Format_ARGB32),
+                               size == 16 || size == 48 ? small : large, size);
     }
     QDirIterator files(m_root.path(), QDir::Files, QDirIterator::Subdirectories);
     while (files.hasNext()) {
         const QString file = files.next();
-        EXPECT_FALSE(file.endsWith(".xpm")) << file.toStdString();
+        EXPECT_FALSE(file.endsWith(".xpm") || file.endsWith("mimeapps.list")) << file.toStdString();
     }
 }
 

@@ -1,11 +1,14 @@
-// sheetconv INPUT OUTPUT: loads a sheet the way the viewer does and writes what it then holds
+// sheetconv [--] INPUT OUTPUT: loads a sheet the way the viewer does and writes what it then holds
 // as an uncompressed 8-bit bottom-up BMP, so the loader can be checked from outside.
 #include "bmp_writer.h"
+#include "cli.h"
 #include "dib.h"
 #include "output_file.h"
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
+#include <string>
 #include <vector>
 
 namespace {
@@ -21,20 +24,41 @@ std::vector<BYTE> EncodeBmp(const CDIB& dib) {
         [&](int y) { return dib.m_pBits + (size_t)(nHeight - 1 - y) * nStride; }, table);
 }
 
+const cli::Usage kUsage = {
+    "sheetconv",
+    "[--] INPUT OUTPUT",
+    "Loads the sheet INPUT exactly as the viewer does (its path rules, BMP or\n"
+    "JPEG told by content) and writes the picture it then holds to OUTPUT as an\n"
+    "uncompressed 8-bit bottom-up BMP with its 256-colour table. OUTPUT is\n"
+    "replaced whole or not at all.\n",
+    {},
+    "  0  the sheet was converted\n"
+    "  1  INPUT cannot be read as a sheet, or OUTPUT cannot be written\n"
+    "  2  wrong arguments\n",
+};
+
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 3) {
-        fprintf(stderr, "usage: sheetconv INPUT OUTPUT\n");
-        return 2;
+    if (std::optional<int> status = cli::AnswerHelpOrVersion(argc, argv, kUsage))
+        return *status;
+    std::string why;
+    std::optional<cli::Arguments> arguments = cli::SplitArguments(argc, argv, {}, why);
+    if (arguments && arguments->operands.size() != 2)
+        why = "needs INPUT and OUTPUT";
+    if (!why.empty()) {
+        cli::PrintUsageError(kUsage, why);
+        return cli::kExitUsage;
     }
+    const std::string& input = arguments->operands[0];
+    const std::string& output = arguments->operands[1];
     CDIB dib;
-    if (!dib.Load(argv[1], nullptr)) {
-        fprintf(stderr, "sheetconv: cannot read %s\n", argv[1]);
+    if (!dib.Load(input.c_str(), nullptr)) {
+        fprintf(stderr, "sheetconv: cannot read %s\n", input.c_str());
         return 1;
     }
-    if (!WriteOutputFile(argv[2], EncodeBmp(dib))) {
-        fprintf(stderr, "sheetconv: cannot write %s\n", argv[2]);
+    if (!WriteOutputFile(output, EncodeBmp(dib))) {
+        fprintf(stderr, "sheetconv: cannot write %s\n", output.c_str());
         return 1;
     }
     return 0;

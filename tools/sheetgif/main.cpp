@@ -3,6 +3,7 @@
 // Writes one whole throw of a row, as the viewer shows it on its stage, or one cycle of the
 // row's close-up, as an animated GIF.
 #include "afxqt.h"
+#include "cli.h"
 #include "closeup_recorder.h"
 #include "gif_encode.h"
 #include "output_file.h"
@@ -44,6 +45,35 @@ struct Arguments {
     bool bThrowOption = false; // one of the options that only a throw has
     int scale = kMinGifScale;
     std::string output;
+};
+
+// What --help prints: every option explained.
+constexpr cli::Option kHelpOptions[] = {
+    {"--effects", nullptr, "read effects sheets (16-pixel cells) instead of attack sheets"},
+    {"--arc", nullptr, "throw on an arc (\"Throw in arc\")"},
+    {"--fast", nullptr, "throw in half the time (\"Fast Throw\")"},
+    {"--smear", nullptr, "leave a trail, from the throw's first position (\"Smear\")"},
+    {"--fps2", nullptr, "play the row's frames at twice the rate (\"FPS x2\")"},
+    {"--no-loop-frames", nullptr, "play the row once instead of cycling it (\"Loop frames\" off)"},
+    {"--scale", "N", "make every pixel N x N, N from 1 to 8 (default 1)"},
+    {"--closeup", nullptr,
+     "record one cycle of the row's animation in the close-up instead of the throw; not with "
+     "--arc, --fast, --smear or --no-loop-frames"},
+};
+
+const cli::Usage kHelp = {
+    "sheetgif",
+    "[OPTION]... [--] FOLDER ROW OUTPUT",
+    "Writes one whole throw of row ROW (0..199) of the sheets in FOLDER (the\n"
+    "viewer's path rules: 'c:\\Kyr\\art' is the sample art) to OUTPUT as a looping\n"
+    "animated GIF: the stage exactly as the viewer paints it every 50 ms, in its\n"
+    "own colours, 5/100 s a frame; with --closeup, one cycle of the row's close-up\n"
+    "instead. Each frame holds only what changed since the one before. It runs the\n"
+    "real viewer offscreen on a clock of its own; no display is needed.\n",
+    kHelpOptions,
+    "  0  the GIF was written\n"
+    "  1  the sheet cannot be read, or OUTPUT cannot be written (nothing written)\n"
+    "  2  wrong arguments\n",
 };
 
 // A row is all digits and within 0..199; anything else is a wrong argument, not a clamp.
@@ -99,10 +129,11 @@ bool ParseFlag(const char* arg, Arguments& arguments) {
     return false;
 }
 
-// Options come first; "--" ends them, for a folder whose name begins with a dash.
+// Options come first; "--" ends them, for a folder whose name begins with a dash. Any other
+// argument that begins with a dash is an option, never a folder.
 bool ParseArguments(int argc, char** argv, Arguments& arguments) {
     int i = 1;
-    for (; i < argc && strncmp(argv[i], "--", 2) == 0; ++i) {
+    for (; i < argc && argv[i][0] == '-' && argv[i][1] != '\0'; ++i) {
         if (strcmp(argv[i], "--") == 0) {
             ++i;
             break;
@@ -157,6 +188,8 @@ sheetgif::RecordResult RunViewer(const Arguments& arguments, sheetgif::ThrowReco
 } // namespace
 
 int main(int argc, char** argv) {
+    if (std::optional<int> status = cli::AnswerHelpOrVersion(argc, argv, kHelp))
+        return *status;
     Arguments arguments;
     if (!ParseArguments(argc, argv, arguments)) {
         fputs(kUsage, stderr);
