@@ -25,10 +25,6 @@ const ResourceTable* AfxSetResourceTable(const ResourceTable* pTable) {
     return std::exchange(g_pResources, pTable);
 }
 
-const ResourceTable* AfxGetResourceTable() {
-    return g_pResources;
-}
-
 HINSTANCE AfxGetResourceHandle() {
     return reinterpret_cast<HINSTANCE>(&g_module);
 }

@@ -88,7 +88,6 @@ int GetSystemMetrics(int nIndex);
 // the previous table is returned. With none registered, no template, string, icon or version
 // block is found.
 const ResourceTable* AfxSetResourceTable(const ResourceTable* pTable);
-const ResourceTable* AfxGetResourceTable();
 HINSTANCE AfxGetResourceHandle();
 // Icons are shared: a second load returns the same handle, and nothing is freed.
 HICON LoadIcon(HINSTANCE hInstance, LPCTSTR lpIconName);
