@@ -11,6 +11,7 @@
 #include <cstring>
 #include <functional>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -234,7 +235,7 @@ TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) 
     // colours as attack00.bmp, but index 7 on the grid lines and so the key.
     const auto otherColour = [](int i) { return QColor(255 - i, 96, i); };
     const auto write = [&](const char* name, int nKey, const std::function<QColor(int)>& colour) {
-        const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+        const std::vector<uint8_t> bmp = EncodeBmp8(
             384, 480,
             [&](int x, int y) {
                 return (uint8_t)(x % 48 == 0 || y % 48 == 0 ? nKey : SpriteIndex(y / 48, x / 48));
@@ -345,10 +346,12 @@ public:
         for (int y = inside.top(); y <= inside.bottom(); ++y)
             for (int x = inside.left(); x <= inside.right(); ++x) {
                 const int index = m_pixels[(size_t)y * kStageFrame.width() + x];
-                if (StagePixel(shot, x, y) != IndexColour(index))
-                    return "(" + std::to_string(x) + ", " + std::to_string(y) + ") shows index " +
-                           std::to_string(IndexOf(StagePixel(shot, x, y))) + ", not " +
-                           std::to_string(index);
+                if (StagePixel(shot, x, y) != IndexColour(index)) {
+                    std::ostringstream out;
+                    out << "(" << x << ", " << y << ") shows index "
+                        << IndexOf(StagePixel(shot, x, y)) << ", not " << index;
+                    return out.str();
+                }
             }
         return {};
     }
@@ -405,7 +408,7 @@ TEST_F(ViewerPaint, KeyedHolesShowTheTrailOfARowSevenThrow) {
         const bool hole = ((x % 48) * 3 + (y % 48) * 5) % 7 == 0;
         return x % 48 == 0 || y % 48 == 0 || hole ? kKey : SpriteIndex(y / 48, x / 48);
     };
-    const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+    const std::vector<uint8_t> bmp = EncodeBmp8(
         384, 480, [&](int x, int y) { return (uint8_t)sheet(x, y); }, TableOf(IndexColour));
     ASSERT_TRUE(fixtures::WriteFileBytes(Art("attack00.bmp").c_str(), bmp));
 
