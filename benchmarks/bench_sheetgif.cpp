@@ -6,7 +6,7 @@
 #include "viewer_driver.h"
 
 #include "afxqt.h"
-#include "bmp_writer.h"
+#include "file_bytes.h"
 #include "gif_encode.h"
 #include "sheets.h"
 #include "throw_clock.h"
