@@ -150,20 +150,23 @@ void CViewerDlg::SelectRow(int nRow) {
 
 void CViewerDlg::WatchSheet(const CString& strPath) {
     if (!m_pSheetWatcher)
-        m_pSheetWatcher = std::make_unique<SheetWatcher>([this] { return ReloadWatchedSheet(); });
+        m_pSheetWatcher = std::make_unique<SheetWatcher>(
+            [this] { return QString::fromStdString(AfxResolvePath(m_strWatchedPath)); },
+            [this] { return ReloadWatchedSheet(); });
     m_strWatchedPath = strPath;
-    m_pSheetWatcher->Watch(QString::fromStdString(AfxResolvePath(strPath)));
+    m_pSheetWatcher->Watch();
 }
 
-bool CViewerDlg::ReloadWatchedSheet() {
-    // Read aside and take the picture only when the read succeeds, so that a file caught
-    // half-written never blanks the picture on show; the watcher tries again.
+SheetLoad CViewerDlg::ReloadWatchedSheet() {
+    // Read aside and take the picture only from a whole file, so that a save caught
+    // half-written never shows; the writes that finish it bring the watcher back.
     CDIB fresh;
-    if (!fresh.Load(m_strWatchedPath, nullptr))
-        return false;
+    const SheetLoad result = LoadCompleteSheet(fresh, m_strWatchedPath, nullptr);
+    if (result != SheetLoad::Loaded)
+        return result;
     m_Sheet.Swap(fresh);
     InvalidateRect(&m_rcRowFrame, FALSE);
-    return true;
+    return result;
 }
 
 void CViewerDlg::OnReload() {
