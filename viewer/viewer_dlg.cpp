@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -170,9 +171,12 @@ SheetLoad CViewerDlg::ReloadWatchedSheet() {
 }
 
 void CViewerDlg::OnReload() {
-    char szFolder[kSavedFolderChars];
+    // One character more than is saved tells a longer folder, which is written back only
+    // when read whole: cut, it would be a folder nobody typed (a stored one, read at start).
+    char szFolder[kSavedFolderChars + 1];
     m_FolderEdit.GetWindowText(szFolder, sizeof(szFolder));
-    WriteFolderSetting(szFolder);
+    if (strlen(szFolder) < (size_t)kSavedFolderChars)
+        WriteFolderSetting(szFolder);
     SelectRow(m_nRow);
     InvalidateRect(&m_rcRowFrame, FALSE);
 }
