@@ -4,11 +4,11 @@
 // QDialog's and one with a single line of text. Each start is timed in a fresh process, from
 // the making of the QApplication on.
 #include "viewer_app.h"
-#include "viewer_dlg.h"
+#include "viewer_driver.h"
 
 #include "afxqt.h"
 #include "bmp_writer.h"
-#include "paint_counter.h"
+#include "file_bytes.h"
 #include "system_palette.h"
 
 #include "first_paint.h"
@@ -42,15 +42,12 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 DWORD g_now = 5000000;
-DWORD BenchClock() {
-    return g_now;
-}
 
 // A sheet with sprite-like content: key index 0 around a shaded blob in every cell.
 std::vector<BYTE> SheetBmp(int nMode) {
     const SheetGeometry g = GetSheetGeometry(nMode);
     const int w = g.framesPerRow * g.cellSize, h = kRowsPerFile * g.cellSize;
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         w, h,
         [&](int x, int y) {
             const int cx = x % g.cellSize - g.cellSize / 2, cy = y % g.cellSize - g.cellSize / 2;
@@ -100,13 +97,6 @@ void RunViewer(const std::function<void(CViewerDlg&, QWidget&)>& body) {
     AfxWinMain(1, argv);
 }
 
-void Click(CViewerDlg& dlg, int nID) {
-    CWnd* item = dlg.GetDlgItem(nID);
-    if (auto* button = qobject_cast<QAbstractButton*>(
-            item ? AfxWidgetFromHandle(item->GetSafeHwnd()) : nullptr))
-        button->click();
-}
-
 // The three pictures' frames in client coordinates: row strip, close-up and stage.
 QRegion PictureRegion() {
     return QRegion(90, 133, 399, 64) + QRegion(11, 133, 72, 64) + QRegion(11, 215, 478, 167);
@@ -114,25 +104,27 @@ QRegion PictureRegion() {
 
 // Paints the three pictures of the dialog in the middle of a throw, the clock standing still.
 void PaintDuringThrow(benchmark::State& state, int nModeButton) {
-    AfxSetTickCountSource(BenchClock);
+    ViewerDriver::UseClock(g_now);
     RunViewer([&](CViewerDlg& dlg, QWidget& window) {
         // Until the window is exposed, a repaint has nowhere to go and does nothing.
         while (!window.windowHandle() || !window.windowHandle()->isExposed())
             QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 10);
-        Click(dlg, nModeButton);
-        Click(dlg, IDOK);
+        ViewerDriver viewer(dlg, window);
+        viewer.Click(nModeButton);
+        viewer.Click(IDOK);
         g_now += 1000; // halfway through an attack throw, an eighth through an effects throw
+        ViewerDriver::SetClock(g_now);
         const QRegion region = PictureRegion();
         window.repaint(region);
-        fixtures::PaintCounter counter(window);
+        const long paintsBefore = viewer.Paints();
         for (auto _ : state)
             window.repaint(region);
-        if (dlg.m_nThrowState != THROW_FLYING || !dlg.m_Sheet.m_pBits ||
-            counter.count != (long)state.iterations())
+        if (viewer.ThrowState() != THROW_FLYING || !viewer.Sheet().m_pBits ||
+            viewer.Paints() - paintsBefore != (long)state.iterations())
             state.SkipWithError("not one paint per repaint of a throw with a sheet");
         state.counters["dpr"] = window.devicePixelRatioF();
     });
-    AfxSetTickCountSource(nullptr);
+    ViewerDriver::RestoreClock();
 }
 
 void BM_PaintAttack(benchmark::State& state) {
@@ -199,7 +191,7 @@ protected:
         if (!m_started) {
             m_started = true;
             auto* dlg = AfxGetApp() ? static_cast<CViewerDlg*>(AfxGetApp()->m_pMainWnd) : nullptr;
-            sheetShown = dlg && dlg->m_Sheet.m_pBits;
+            sheetShown = dlg && ViewerDriver(*dlg, *window).Sheet().m_pBits;
             // The event loop comes back once the whole repaint is done.
             QTimer::singleShot(0, window, [this, window] {
                 done = true;

@@ -3,10 +3,11 @@
 // written again in place (argument 1). Each save alternates between two sheets of one colour,
 // so the row strip tells which is on show.
 #include "viewer_app.h"
-#include "viewer_dlg.h"
+#include "viewer_driver.h"
 
 #include "afxqt.h"
 #include "bmp_writer.h"
+#include "file_bytes.h"
 #include "system_palette.h"
 
 #include <benchmark/benchmark.h>
@@ -15,7 +16,6 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
-#include <QScreen>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWindow>
@@ -43,7 +43,7 @@ constexpr uint8_t kSheetIndex[2] = {249, 252};
 const QRgb kSheetColour[2] = {qRgb(255, 0, 0), qRgb(0, 0, 255)};
 
 std::vector<uint8_t> PlainSheet(uint8_t index) {
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         384, 480, [index](int, int) { return index; }, fixtures::SystemBmpTable());
 }
 
@@ -70,16 +70,14 @@ private:
     bool m_inside = false;
 };
 
-QRgb StripPixel(QWidget& window) {
-    return window.screen()
-        ->grabWindow(window.winId(), kStripX, kStripY, 1, 1)
-        .toImage()
-        .pixel(0, 0);
+QRgb StripPixel(const ViewerDriver& viewer) {
+    return viewer.ClientImage().pixel(kStripX, kStripY);
 }
 
 // The time of the first paint from now on that left colour on the strip, waiting for it;
 // nothing when it did not come in time.
-std::optional<Clock::time_point> PaintShowing(QWidget& window, PaintClock& clock, QRgb colour) {
+std::optional<Clock::time_point> PaintShowing(const ViewerDriver& viewer, PaintClock& clock,
+                                              QRgb colour) {
     QElapsedTimer waited;
     waited.start();
     size_t nChecked = clock.paints.size();
@@ -87,7 +85,7 @@ std::optional<Clock::time_point> PaintShowing(QWidget& window, PaintClock& clock
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         if (clock.paints.size() == nChecked)
             continue;
-        if (StripPixel(window) == colour)
+        if (StripPixel(viewer) == colour)
             return clock.paints[nChecked];
         nChecked = clock.paints.size();
     }
@@ -95,18 +93,19 @@ std::optional<Clock::time_point> PaintShowing(QWidget& window, PaintClock& clock
 }
 
 // Runs the viewer on its own settings and art folder with body inside its modal loop.
-void RunViewerOn(const QTemporaryDir& config, const std::function<void(QWidget&)>& body) {
+void RunViewerOn(const QTemporaryDir& config, const std::function<void(ViewerDriver&)>& body) {
     const char* previous = getenv("XDG_CONFIG_HOME");
     const std::optional<std::string> saved =
         previous ? std::optional(std::string(previous)) : std::nullopt;
     setenv("XDG_CONFIG_HOME", config.path().toUtf8().constData(), 1);
     CViewerApp app;
     QTimer::singleShot(0, qApp, [&] {
-        QWidget* window =
-            app.m_pMainWnd ? AfxWidgetFromHandle(app.m_pMainWnd->GetSafeHwnd()) : nullptr;
+        auto* dlg = static_cast<CViewerDlg*>(app.m_pMainWnd);
+        QWidget* window = dlg ? AfxWidgetFromHandle(dlg->GetSafeHwnd()) : nullptr;
         if (!window)
             return;
-        body(*window);
+        ViewerDriver viewer(*dlg, *window);
+        body(viewer);
         window->close();
     });
     char name[] = "kyrattack";
@@ -131,9 +130,9 @@ void BM_SaveToScreen(benchmark::State& state) {
                              std::vector<uint8_t>(store.begin(), store.end()));
 
     std::vector<double> milliseconds;
-    RunViewerOn(config, [&](QWidget& window) {
-        PaintClock clock(window);
-        if (!PaintShowing(window, clock, kSheetColour[0])) {
+    RunViewerOn(config, [&](ViewerDriver& viewer) {
+        PaintClock clock(viewer.Window());
+        if (!PaintShowing(viewer, clock, kSheetColour[0])) {
             state.SkipWithError("the first sheet never showed");
             return;
         }
@@ -151,7 +150,7 @@ void BM_SaveToScreen(benchmark::State& state) {
                 bSaved = bSaved && std::rename(aside.c_str(), sheet.c_str()) == 0;
             }
             const std::optional<Clock::time_point> end =
-                bSaved ? PaintShowing(window, clock, kSheetColour[nNext]) : std::nullopt;
+                bSaved ? PaintShowing(viewer, clock, kSheetColour[nNext]) : std::nullopt;
             if (!end) {
                 state.SkipWithError("a save never showed");
                 return;

@@ -17,8 +17,6 @@ namespace {
 constexpr LPCTSTR kPrefsSection = "Prefs";
 constexpr LPCTSTR kFolderEntry = "fileName";
 constexpr LPCTSTR kDefaultFolder = "c:\\Kyr\\art";
-constexpr UINT kAnimationTimer = 2;
-constexpr UINT kAnimationMs = 50;
 
 // Buffer sizes for the texts read back from the controls, terminator included.
 constexpr int kRowTextChars = 100;

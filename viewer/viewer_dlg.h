@@ -12,6 +12,10 @@
 
 enum { THROW_IDLE = 0, THROW_FLYING = 1 };
 
+// The timer that animates the close-up and the stage, and its period.
+constexpr UINT kAnimationTimer = 2;
+constexpr UINT kAnimationMs = 50;
+
 // The value a row text stands for: leading blanks, a sign and digits, as atoi reads them,
 // but held at the int range instead of wrapping.
 int RowNumberFromText(LPCTSTR lpszText);
@@ -22,6 +26,49 @@ public:
     ~CViewerDlg() override;
 
     enum { IDD = IDD_VIEWER };
+
+protected:
+    void DoDataExchange(CDataExchange* pDX) override;
+    BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
+
+    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
+    afx_msg void OnPaint();
+    afx_msg HCURSOR OnQueryDragIcon();
+    afx_msg void OnReload();
+    afx_msg void OnPrevRow();
+    afx_msg void OnNextRow();
+    afx_msg void OnTimer(UINT nIDEvent);
+    afx_msg void OnClose();
+    afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
+    afx_msg void OnChangeRow();
+    afx_msg void OnAttackMode();
+    afx_msg void OnEffectsMode();
+    // A sheet dropped from a file manager: what the user would do by hand to show it.
+    afx_msg void OnDropFiles(HDROP hDropInfo);
+
+    DECLARE_MESSAGE_MAP()
+
+private:
+    // Programs that run the dialog offscreen read its state, and set its tick counter,
+    // through the driver alone.
+    friend class ViewerDriver;
+
+    // Shows row nRow (already within 0..199): the row edit, the information line and the
+    // sheet read from the folder as typed. Invalidates nothing.
+    void SelectRow(int nRow);
+
+    // The shown sheet is re-read when the artist saves it: same path, no folder read, no
+    // setting written, nothing else of the state touched.
+    void WatchSheet(const CString& strPath);
+    SheetLoad ReloadWatchedSheet();
+
+    void ShowDroppedSheet(const DroppedSheet& sheet);
+
+    void PaintIconic();
+    // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
+    void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
 
     CDIB m_Sheet;
     CDIB m_Stage;
@@ -49,45 +96,6 @@ public:
     CButton m_ContinuouslyCheck;
     CButton m_ThrowInArcCheck;
     HICON m_hIcon;
-
-    // Shows row nRow (already within 0..199): the row edit, the information line and the
-    // sheet read from the folder as typed. Invalidates nothing.
-    void SelectRow(int nRow);
-
-protected:
-    void DoDataExchange(CDataExchange* pDX) override;
-    BOOL OnInitDialog() override;
-    void OnOK() override;
-    void OnCancel() override;
-
-    afx_msg void OnSysCommand(UINT nID, LPARAM lParam);
-    afx_msg void OnPaint();
-    afx_msg HCURSOR OnQueryDragIcon();
-    afx_msg void OnReload();
-    afx_msg void OnPrevRow();
-    afx_msg void OnNextRow();
-    afx_msg void OnTimer(UINT nIDEvent);
-    afx_msg void OnClose();
-    afx_msg void OnLButtonDown(UINT nFlags, CPoint point);
-    afx_msg void OnChangeRow();
-    afx_msg void OnAttackMode();
-    afx_msg void OnEffectsMode();
-    // A sheet dropped from a file manager: what the user would do by hand to show it.
-    afx_msg void OnDropFiles(HDROP hDropInfo);
-
-    DECLARE_MESSAGE_MAP()
-
-private:
-    // The shown sheet is re-read when the artist saves it: same path, no folder read, no
-    // setting written, nothing else of the state touched.
-    void WatchSheet(const CString& strPath);
-    SheetLoad ReloadWatchedSheet();
-
-    void ShowDroppedSheet(const DroppedSheet& sheet);
-
-    void PaintIconic();
-    // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
-    void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
 
     CString m_strWatchedPath;
     std::unique_ptr<SheetWatcher> m_pSheetWatcher;

@@ -20,12 +20,12 @@ QRgb PatternColor(BYTE index) {
 }
 
 std::vector<BYTE> PatternBmp(int width, int height, int nSeed) {
-    fixtures::BmpTable table;
+    BmpTable table;
     for (int i = 0; i < 256; ++i) {
         QRgb c = PatternColor((BYTE)i);
         table[i] = {(BYTE)qBlue(c), (BYTE)qGreen(c), (BYTE)qRed(c), 0};
     }
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         width, height, [nSeed](int x, int y) { return PatternIndex(x, y, nSeed); }, table);
 }
 
@@ -47,7 +47,8 @@ void WriteBytes(const std::string& path, const std::vector<BYTE>& bytes, size_t 
     ASSERT_EQ(written, n) << path;
 }
 
-PaintDriver::PaintDriver(CViewerDlg& dlg, QWidget& window) : m_dlg(dlg), m_window(window) {
+PaintDriver::PaintDriver(CViewerDlg& dlg, QWidget& window)
+    : ViewerDriver(dlg, window), m_window(window) {
     m_window.installEventFilter(this);
     // The dialog's own timer names itself by ticking once; 50 ms is its period.
     if (!QTest::qWaitFor([this] { return m_timerId != 0; }, 2000))
@@ -59,30 +60,26 @@ PaintDriver::~PaintDriver() {
 }
 
 bool PaintDriver::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == &m_window) {
-        if (event->type() == QEvent::Paint)
-            ++m_paints;
-        else if (event->type() == QEvent::Timer && m_timerId == 0)
-            m_timerId = static_cast<QTimerEvent*>(event)->timerId();
-    }
+    if (watched == &m_window && event->type() == QEvent::Timer && m_timerId == 0)
+        m_timerId = static_cast<QTimerEvent*>(event)->timerId();
     return QObject::eventFilter(watched, event);
 }
 
 void PaintDriver::Tick() {
-    const int before = m_dlg.m_nTicks;
+    const int before = Ticks();
     QTimerEvent tick(m_timerId);
     QCoreApplication::sendEvent(&m_window, &tick);
-    EXPECT_NE(m_dlg.m_nTicks, before) << "the timer event is not the dialog's timer";
+    EXPECT_NE(Ticks(), before) << "the timer event is not the dialog's timer";
     QCoreApplication::processEvents();
 }
 
 ScreenShot::ScreenShot(QWidget& window)
     : m_image(window.screen()->grabWindow(window.winId()).toImage()) {}
 
-std::string StripMismatch(QWidget& window, const CViewerDlg& dlg, const CDIB& sheet) {
-    const SheetGeometry g = GetSheetGeometry(dlg.m_nMode);
-    const int C = g.cellSize, r = dlg.m_nRow % kRowsPerFile;
-    const RECT strip = dlg.m_rcRowStrip;
+std::string StripMismatch(QWidget& window, const ViewerDriver& viewer, const CDIB& sheet) {
+    const SheetGeometry g = GetSheetGeometry(viewer.Mode());
+    const int C = g.cellSize, r = viewer.Row() % kRowsPerFile;
+    const RECT strip = viewer.RowStrip();
     if (strip.right - strip.left != g.framesPerRow * C || strip.bottom - strip.top != C)
         return "the strip rectangle is not one row";
     const ScreenShot shot(window);

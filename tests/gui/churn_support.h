@@ -22,9 +22,10 @@ std::vector<BYTE> SpriteJpeg(int width, int height, int quality, bool bProgressi
 // Writes the first n bytes of `bytes` over the file at path.
 void WriteBytes(const std::string& path, const std::vector<BYTE>& bytes, size_t n);
 
-// Makes the dialog paint as its timer does: a tick delivered through the event loop, then the
-// repaint the tick asked for. Counts every paint of the dialog, whatever caused it.
-class PaintDriver : public QObject {
+// Makes the dialog paint as its timer does: a tick of the dialog's own Qt timer delivered
+// through the event loop, then the repaint the tick asked for. Paints() counts every paint of
+// the dialog, whatever caused it.
+class PaintDriver : public QObject, public ViewerDriver {
 public:
     PaintDriver(CViewerDlg& dlg, QWidget& window);
     ~PaintDriver() override;
@@ -33,16 +34,13 @@ public:
     bool Ready() const { return m_timerId != 0; }
     // One timer tick, then whatever the event loop has to do.
     void Tick();
-    long Paints() const { return m_paints; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    CViewerDlg& m_dlg;
     QWidget& m_window;
     int m_timerId = 0;
-    long m_paints = 0;
 };
 
 // The colour the row strip shows at (x, y) of the strip, as the window holds it now.
@@ -57,4 +55,4 @@ private:
 
 // Where the row strip of `sheet` differs from what the window shows; empty when it matches.
 // The strip shows row r of the sheet whole, from its left edge, in the sheet's own colours.
-std::string StripMismatch(QWidget& window, const CViewerDlg& dlg, const CDIB& sheet);
+std::string StripMismatch(QWidget& window, const ViewerDriver& viewer, const CDIB& sheet);

@@ -5,7 +5,8 @@
 
 #include "afxqt.h"
 #include "bmp_writer.h"
-#include "viewer_dlg.h"
+#include "file_bytes.h"
+#include "viewer_driver.h"
 
 #include <QProcess>
 #include <QTemporaryDir>

@@ -11,13 +11,6 @@
 
 namespace {
 
-DWORD s_dwNow = 0;
-
-DWORD TestTickCount() {
-    return s_dwNow;
-}
-
-constexpr int kAnimationTimer = 2;
 constexpr int kKeyIndex = 0;
 constexpr int kGreen = 96;
 
@@ -29,7 +22,7 @@ unsigned char CellSheetPixel(int x, int y, int c) {
 }
 
 std::vector<unsigned char> CellSheetBmp(int width, int height, int c) {
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         width, height, [c](int x, int y) { return CellSheetPixel(x, y, c); }, TableOf(IndexColour));
 }
 
@@ -51,29 +44,12 @@ void PrintTo(const QImage& image, std::ostream* os) {
     *os << "image " << image.width() << "x" << image.height();
 }
 
-void UseTestClock(DWORD dwStart) {
-    s_dwNow = dwStart;
-    AfxSetTickCountSource(TestTickCount);
-}
-
-void SetTestTime(DWORD dwNow) {
-    s_dwNow = dwNow;
-}
-
-DWORD TestTime() {
-    return s_dwNow;
-}
-
-void RestoreClock() {
-    AfxSetTickCountSource(nullptr);
-}
-
 QColor IndexColour(int nIndex) {
     return QColor(nIndex, 255 - nIndex, kGreen);
 }
 
-fixtures::BmpTable TableOf(const std::function<QColor(int)>& colour) {
-    fixtures::BmpTable table;
+BmpTable TableOf(const std::function<QColor(int)>& colour) {
+    BmpTable table;
     for (int i = 0; i < 256; ++i) {
         const QColor c = colour(i);
         table[i] = {(uint8_t)c.blue(), (uint8_t)c.green(), (uint8_t)c.red(), 0};
@@ -106,47 +82,29 @@ void WriteCellSheet(const std::string& path, int nMode, int nCells) {
         << path;
 }
 
-PaintedViewer::PaintedViewer(CViewerDlg& dlg, QWidget& window)
-    : dlg(dlg), window(window), m_counter(std::make_unique<fixtures::PaintCounter>(window)) {
-    dlg.KillTimer(kAnimationTimer);
+PaintedViewer::PaintedViewer(CViewerDlg& dlg, QWidget& window) : ViewerDriver(dlg, window) {
+    StopAnimationTimer();
     Tick();
 }
 
-PaintedViewer::~PaintedViewer() = default;
-
 void PaintedViewer::Tick(int nCount) {
-    for (int i = 0; i < nCount; ++i) {
-        const int before = m_counter->count;
-        ::SendMessage(dlg.GetSafeHwnd(), WM_TIMER, kAnimationTimer, 0);
-        EXPECT_TRUE(QTest::qWaitFor([&] { return m_counter->count > before; }, 5000))
-            << "a tick brought no paint";
-    }
+    for (int i = 0; i < nCount; ++i)
+        EXPECT_TRUE(SendTick()) << "a tick brought no paint";
 }
 
 void PaintedViewer::TickAt(DWORD dwNow) {
-    SetTestTime(dwNow);
+    SetClock(dwNow);
     Tick();
 }
 
-QImage PaintedViewer::Shot() const {
-    QImage shot = window.screen()->grabWindow(window.winId()).toImage();
-    // The grab may hold the window's frame around the client area.
-    QPoint origin;
-    if (shot.size() != window.size())
-        origin = window.geometry().topLeft() - window.frameGeometry().topLeft();
-    return shot.copy(QRect(origin, window.size())).convertToFormat(QImage::Format_RGB32);
-}
-
 void PaintedViewer::Click(int nID) {
-    CWnd* item = dlg.GetDlgItem(nID);
-    ASSERT_NE(item, nullptr) << nID;
-    QWidget* control = AfxWidgetFromHandle(item->GetSafeHwnd());
+    QWidget* control = Control(nID);
     ASSERT_NE(control, nullptr) << nID;
     QTest::mouseClick(control, Qt::LeftButton);
 }
 
 void PaintedViewer::ClickClient(QPoint at) {
-    QTest::mouseClick(&window, Qt::LeftButton, {}, at);
+    QTest::mouseClick(&Window(), Qt::LeftButton, {}, at);
 }
 
 int CloseUpCell(const QImage& shot, int r) {

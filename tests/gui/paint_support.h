@@ -5,7 +5,7 @@
 
 #include "bmp_writer.h"
 #include "gui_support.h"
-#include "paint_counter.h"
+#include "viewer_driver.h"
 
 #include <QColor>
 #include <QImage>
@@ -26,17 +26,11 @@ inline const QRect kRowFrame(90, 133, 399, 64);
 inline const QRect kCloseUpFrame(11, 133, 72, 64);
 inline const QRect kStageFrame(11, 215, 478, 167);
 
-// GetTickCount answers the test clock from UseTestClock until RestoreClock.
-void UseTestClock(DWORD dwStart);
-void SetTestTime(DWORD dwNow);
-DWORD TestTime();
-void RestoreClock();
-
 // The colour table of the test sheets: index i is (i, 255 - i, 96), so a pixel's red tells
 // its index and no entry is black or the dialog's grey.
 QColor IndexColour(int nIndex);
 // A BMP colour table whose entry i is colour(i).
-fixtures::BmpTable TableOf(const std::function<QColor(int)>& colour);
+BmpTable TableOf(const std::function<QColor(int)>& colour);
 // The index a shown colour stands for, or -1 for a colour not in the table.
 int IndexOf(QColor colour);
 
@@ -52,28 +46,19 @@ void WriteCellSheet(const std::string& path, int nMode, int nCells = 0);
 
 // The running viewer as the paint tests drive it. The dialog's own timer is stopped, so that
 // ticks come only when the test sends them and frames are exact.
-class PaintedViewer {
+class PaintedViewer : public ViewerDriver {
 public:
     PaintedViewer(CViewerDlg& dlg, QWidget& window);
-    ~PaintedViewer();
-    PaintedViewer(const PaintedViewer&) = delete;
-    PaintedViewer& operator=(const PaintedViewer&) = delete;
 
-    // One WM_TIMER through the window's message dispatch, then the paint it asks for.
+    // Ticks through the driver, each one failing the test when its paint does not come.
     void Tick(int nCount = 1);
     // Sets the clock to dwNow, then ticks once.
     void TickAt(DWORD dwNow);
-    // The window's client area as the last paints left it.
-    QImage Shot() const;
+    QImage Shot() const { return ClientImage(); }
 
+    // A mouse click on a control, or on the client area at a point.
     void Click(int nID);
     void ClickClient(QPoint at);
-
-    CViewerDlg& dlg;
-    QWidget& window;
-
-private:
-    std::unique_ptr<fixtures::PaintCounter> m_counter;
 };
 
 // The cell the close-up shows, read at its centre, or -1.

@@ -44,7 +44,7 @@ protected:
                 WriteBytes(path, whole, whole.size());
                 QTest::mouseClick(reload, Qt::LeftButton);
                 driver.Tick();
-                ASSERT_EQ(StripMismatch(window, dlg, expected), "") << "after a cut at " << n;
+                ASSERT_EQ(StripMismatch(window, driver, expected), "") << "after a cut at " << n;
             }
         });
     }

@@ -84,6 +84,7 @@ protected:
 
 TEST_F(LiveReload, EverySaveShowsWithinASecondAndNothingElseChanges) {
     RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         ASSERT_TRUE(StripShowsWithin(window, 10, 2000));
         // State the artist has set, and a folder typed but not taken: none of it may move.
         QTest::mouseClick(Item(dlg, IDC_SMEAR), Qt::LeftButton);
@@ -105,8 +106,8 @@ TEST_F(LiveReload, EverySaveShowsWithinASecondAndNothingElseChanges) {
         WriteSheet(Sheet(), 384, 480, 40);
         EXPECT_TRUE(StripShowsWithin(window, 40, 1000));
 
-        EXPECT_EQ(dlg.m_nRow, 0);
-        EXPECT_EQ(dlg.m_nMode, MODE_ATTACK);
+        EXPECT_EQ(driver.Row(), 0);
+        EXPECT_EQ(driver.Mode(), MODE_ATTACK);
         EXPECT_TRUE(IsChecked(Item(dlg, IDC_SMEAR)));
         EXPECT_TRUE(IsChecked(Item(dlg, IDC_LOOP_FRAMES)));
         EXPECT_EQ(Text(Item(dlg, IDC_FOLDER)), "/nowhere");
@@ -152,9 +153,12 @@ TEST_F(LiveReload, ASaveThatPausesHalfWayShowsOnlyWhenComplete) {
         PatternBmp(384, 480, 3), RunLengthOf(PatternBmp(384, 480, 4)),
         SpriteJpeg(384, 480, 85, false), SpriteJpeg(384, 480, 70, true)};
     RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver viewer(dlg, window);
         CDIB shown;
         ASSERT_TRUE(shown.Load(Sheet().c_str(), nullptr));
-        auto shows = [&](const CDIB& sheet) { return StripMismatch(window, dlg, sheet).empty(); };
+        auto shows = [&](const CDIB& sheet) {
+            return StripMismatch(window, viewer, sheet).empty();
+        };
         ASSERT_TRUE(QTest::qWaitFor([&] { return shows(shown); }, 2000));
         for (const std::vector<BYTE>& save : saves) {
             CDIB next;
@@ -165,7 +169,8 @@ TEST_F(LiveReload, ASaveThatPausesHalfWayShowsOnlyWhenComplete) {
             std::fwrite(save.data(), 1, save.size() / 2, out);
             std::fflush(out);
             QTest::qWait(400);
-            EXPECT_EQ(StripMismatch(window, dlg, shown), "") << "half of a save of " << save.size();
+            EXPECT_EQ(StripMismatch(window, viewer, shown), "")
+                << "half of a save of " << save.size();
             std::fwrite(save.data() + save.size() / 2, 1, save.size() - save.size() / 2, out);
             std::fclose(out);
             EXPECT_TRUE(QTest::qWaitFor([&] { return shows(next); }, 1000)) << save.size();

@@ -38,15 +38,16 @@ protected:
     std::string Other() const { return m_other.path().toStdString(); }
 
     ViewerState State(CViewerDlg& dlg) const {
+        const ViewerDriver driver(dlg, *AfxWidgetFromHandle(dlg.GetSafeHwnd()));
         return {Text(Item(dlg, IDC_FOLDER)),
                 Text(Item(dlg, IDC_ROW)),
                 Text(Item(dlg, IDC_INFO)),
                 StoredFolder(),
-                dlg.m_nMode,
-                dlg.m_nRow,
-                dlg.m_nThrowState,
-                dlg.m_nPickedFrame,
-                dlg.m_Sheet.m_pBMI ? dlg.m_Sheet.GetWidth() : 0,
+                driver.Mode(),
+                driver.Row(),
+                driver.ThrowState(),
+                driver.PickedFrame(),
+                driver.Sheet().m_pBMI ? driver.Sheet().GetWidth() : 0,
                 IsChecked(Item(dlg, IDC_ATTACK_MODE)),
                 IsChecked(Item(dlg, IDC_EFFECTS_MODE)),
                 IsChecked(Item(dlg, IDC_SMEAR))};

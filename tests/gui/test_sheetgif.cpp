@@ -111,7 +111,7 @@ protected:
         WriteCellSheet(ArtFolder() + "/effects00.bmp", MODE_EFFECTS);
     }
     void TearDown() override {
-        RestoreClock();
+        ViewerDriver::RestoreClock();
         GuiTest::TearDown();
     }
     std::string Scratch(const char* name) const { return ConfigHome() + "/" + name; }
@@ -136,7 +136,7 @@ protected:
         for (int i = 0; i < 256; ++i)
             EXPECT_EQ(gif.globalColours[i], IndexColour(i)) << "entry " << i;
 
-        UseTestClock(kThrowStartMs - 5000);
+        ViewerDriver::UseClock(kThrowStartMs - 5000);
         RunViewer([&](CViewerDlg& dlg, QWidget& window) {
             PaintedViewer viewer(dlg, window);
             if (options.contains("--effects"))
@@ -149,14 +149,14 @@ protected:
             for (const auto& [option, nID] : boxes)
                 if (options.contains(option))
                     viewer.Click(nID);
-            SetTestTime(kThrowStartMs);
+            ViewerDriver::SetClock(kThrowStartMs);
             viewer.Click(IDOK);
             int shown = 0, k = 0;
             for (;; ++k) {
-                SetTestTime(kThrowStartMs + (DWORD)k * kFrameMs);
-                dlg.m_nTicks = k - 1;
+                ViewerDriver::SetClock(kThrowStartMs + (DWORD)k * kFrameMs);
+                viewer.SetTicks(k - 1);
                 viewer.Tick();
-                if (dlg.m_nThrowState != THROW_FLYING || k >= nExpectedFrames)
+                if (viewer.ThrowState() != THROW_FLYING || k >= nExpectedFrames)
                     break;
                 const QImage shot = viewer.Shot();
                 if (!StageSpriteBounds(shot).isEmpty())
@@ -168,7 +168,7 @@ protected:
                     viewer.Click(IDC_SMEAR);
             }
             EXPECT_EQ(k, nExpectedFrames) << "the throw ends after the GIF's last frame";
-            EXPECT_EQ(dlg.m_nThrowState, THROW_IDLE);
+            EXPECT_EQ(viewer.ThrowState(), THROW_IDLE);
             EXPECT_GT(shown, nExpectedFrames / 2) << "the sprite is in sight most of the throw";
         });
     }

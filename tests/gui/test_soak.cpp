@@ -163,8 +163,8 @@ TEST_F(Soak, TwentyThousandPaintsAmongChurningFilesLeaveTheViewerWholeAndAnsweri
             const unsigned dice = m_rng() % 100;
             if (dice < 12) {
                 // Mostly the sheet on show, sometimes any other the rows lead to.
-                const int nRow = m_rng() % 3 ? dlg.m_nRow : (int)(m_rng() % 40);
-                const int nMode = m_rng() % 4 ? dlg.m_nMode : (int)(m_rng() % 2);
+                const int nRow = m_rng() % 3 ? driver.Row() : (int)(m_rng() % 40);
+                const int nMode = m_rng() % 4 ? driver.Mode() : (int)(m_rng() % 2);
                 Churn(std::string(SheetFileName(nMode, nRow)));
                 ++churns;
             }
@@ -185,7 +185,7 @@ TEST_F(Soak, TwentyThousandPaintsAmongChurningFilesLeaveTheViewerWholeAndAnsweri
         QTest::mouseClick(row, Qt::LeftButton);
         QTest::keyClick(row, Qt::Key_A, Qt::ControlModifier);
         QTest::keyClicks(row, "57");
-        ASSERT_EQ(dlg.m_nRow, 57);
+        ASSERT_EQ(driver.Row(), 57);
         const std::vector<BYTE> sheet = PatternBmp(384, 480, 9);
         WriteBytes(Art("attack05.bmp"), sheet, sheet.size());
         QTest::mouseClick(Item(dlg, IDC_RELOAD), Qt::LeftButton);
@@ -194,9 +194,9 @@ TEST_F(Soak, TwentyThousandPaintsAmongChurningFilesLeaveTheViewerWholeAndAnsweri
         CDIB expected;
         CMemFile file(sheet);
         ASSERT_TRUE(expected.Read(&file, nullptr));
-        EXPECT_EQ(StripMismatch(window, dlg, expected), "");
+        EXPECT_EQ(StripMismatch(window, driver, expected), "");
         // The strip's first pixel is row 7's top-left pixel, in the file's own colour.
-        EXPECT_EQ(ScreenShot(window).At(dlg.m_rcRowStrip.left, dlg.m_rcRowStrip.top),
+        EXPECT_EQ(ScreenShot(window).At(driver.RowStrip().left, driver.RowStrip().top),
                   PatternColor(PatternIndex(0, 7 * 48, 9)) & 0xFFFFFF);
         EXPECT_TRUE(window.isVisible());
     });

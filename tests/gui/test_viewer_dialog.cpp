@@ -52,6 +52,7 @@ protected:
 
 TEST_F(GuiTest, FirstStartShowsAndSavesTheDefaultFolder) {
     int rc = RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         EXPECT_EQ(window.windowTitle().toStdString(), "Kyr Attack/Effect Viewer");
         EXPECT_EQ(Text(Item(dlg, IDC_FOLDER)), "c:\\Kyr\\art");
         EXPECT_EQ(StoredFolder(), "c:\\Kyr\\art");
@@ -63,10 +64,10 @@ TEST_F(GuiTest, FirstStartShowsAndSavesTheDefaultFolder) {
         EXPECT_TRUE(IsChecked(Item(dlg, IDC_LOOP_FRAMES)));
         for (int nID : {IDC_CONTINUOUSLY, IDC_THROW_IN_ARC, IDC_FAST_THROW, IDC_SMEAR, IDC_FPS_X2})
             EXPECT_FALSE(IsChecked(Item(dlg, nID))) << nID;
-        EXPECT_EQ(dlg.m_nRow, 0);
-        EXPECT_EQ(dlg.m_nMode, MODE_ATTACK);
+        EXPECT_EQ(driver.Row(), 0);
+        EXPECT_EQ(driver.Mode(), MODE_ATTACK);
         EXPECT_FALSE(window.windowIcon().isNull());
-        EXPECT_EQ(reinterpret_cast<HICON>(dlg.SendMessage(WM_QUERYDRAGICON)), dlg.m_hIcon);
+        EXPECT_EQ(reinterpret_cast<HICON>(dlg.SendMessage(WM_QUERYDRAGICON)), driver.Icon());
     });
     EXPECT_EQ(rc, 0);
     EXPECT_EQ(AfxGetApp(), nullptr);
@@ -75,24 +76,25 @@ TEST_F(GuiTest, FirstStartShowsAndSavesTheDefaultFolder) {
 TEST_F(ViewerDialog, PrevAndNextRowStayInRangeAndReadTheSheetOnce) {
     WriteSheet(Art("attack00.bmp"), 384, 480, 1);
     WriteSheet(Art("attack19.bmp"), 384, 480, 2);
-    RunViewer([&](CViewerDlg& dlg, QWidget&) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         OpenCounter opens(ArtFolder());
         Click(Item(dlg, IDC_PREV_ROW));
-        EXPECT_EQ(dlg.m_nRow, 0);
+        EXPECT_EQ(driver.Row(), 0);
         EXPECT_EQ(Text(Item(dlg, IDC_ROW)), "");
         int perRead = opens.Take("attack00.bmp");
         ASSERT_GE(perRead, 1);
 
         Click(Item(dlg, IDC_NEXT_ROW));
-        EXPECT_EQ(dlg.m_nRow, 1);
+        EXPECT_EQ(driver.Row(), 1);
         EXPECT_EQ(Text(Item(dlg, IDC_ROW)), "1");
-        EXPECT_FALSE(dlg.m_bIgnoreRowChange);
+        EXPECT_FALSE(driver.IgnoringRowChange());
         EXPECT_EQ(opens.Take("attack00.bmp"), perRead) << "the edit's own change read again";
 
         TypeInto(Item(dlg, IDC_ROW), "199");
         opens.Take("attack19.bmp");
         Click(Item(dlg, IDC_NEXT_ROW));
-        EXPECT_EQ(dlg.m_nRow, 199);
+        EXPECT_EQ(driver.Row(), 199);
         EXPECT_EQ(Text(Item(dlg, IDC_ROW)), "199");
         EXPECT_EQ(opens.Take("attack19.bmp"), perRead);
         EXPECT_EQ(Text(Item(dlg, IDC_INFO)),
@@ -101,7 +103,8 @@ TEST_F(ViewerDialog, PrevAndNextRowStayInRangeAndReadTheSheetOnce) {
 }
 
 TEST_F(ViewerDialog, TypedRowsAreClampedAndWrittenBack) {
-    RunViewer([&](CViewerDlg& dlg, QWidget&) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         QWidget* row = Item(dlg, IDC_ROW);
         const struct {
             const char* typed;
@@ -113,9 +116,9 @@ TEST_F(ViewerDialog, TypedRowsAreClampedAndWrittenBack) {
         };
         for (const auto& c : cases) {
             TypeInto(row, c.typed);
-            EXPECT_EQ(dlg.m_nRow, c.row) << c.typed;
+            EXPECT_EQ(driver.Row(), c.row) << c.typed;
             EXPECT_EQ(Text(row), c.shown) << c.typed;
-            EXPECT_FALSE(dlg.m_bIgnoreRowChange) << c.typed;
+            EXPECT_FALSE(driver.IgnoringRowChange()) << c.typed;
         }
 
         // Numbers beyond the int range still select the first or last row; 4294967296 and
@@ -131,14 +134,15 @@ TEST_F(ViewerDialog, TypedRowsAreClampedAndWrittenBack) {
                     {"-2147483649", 0}};
         for (const auto& c : huge) {
             PasteInto(row, c.pasted);
-            EXPECT_EQ(dlg.m_nRow, c.row) << c.pasted;
+            EXPECT_EQ(driver.Row(), c.row) << c.pasted;
             EXPECT_EQ(Text(row), std::to_string(c.row)) << c.pasted;
         }
     });
 }
 
 TEST_F(ViewerDialog, EveryKeystrokeSelectsARow) {
-    RunViewer([&](CViewerDlg& dlg, QWidget&) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         QWidget* row = Item(dlg, IDC_ROW);
         TypeInto(row, "");
         const struct {
@@ -152,7 +156,7 @@ TEST_F(ViewerDialog, EveryKeystrokeSelectsARow) {
         };
         for (const auto& step : steps) {
             QTest::keyClick(row, step.key);
-            EXPECT_EQ(dlg.m_nRow, step.row);
+            EXPECT_EQ(driver.Row(), step.row);
             EXPECT_EQ(Text(Item(dlg, IDC_INFO)), step.info);
         }
         EXPECT_EQ(Text(row), "125");
@@ -161,6 +165,7 @@ TEST_F(ViewerDialog, EveryKeystrokeSelectsARow) {
 
 TEST_F(ViewerDialog, EnterNeverClosesTheDialog) {
     RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         for (int nID : {IDC_FOLDER, IDC_ROW, IDC_SMEAR, IDC_NEXT_ROW}) {
             QWidget* control = Item(dlg, nID);
             Click(control);
@@ -170,7 +175,7 @@ TEST_F(ViewerDialog, EnterNeverClosesTheDialog) {
             EXPECT_TRUE(window.isVisible()) << nID;
         }
         // Enter on a focused push button presses that button.
-        EXPECT_EQ(dlg.m_nRow, 3);
+        EXPECT_EQ(driver.Row(), 3);
     });
 }
 
@@ -183,6 +188,15 @@ TEST_F(ViewerDialog, EscapeEndsTheProgramWithExitCodeZero) {
     });
     EXPECT_TRUE(closed);
     EXPECT_EQ(rc, 0);
+}
+
+// Every paint test stops this timer and ticks by hand, so its period is checked here.
+TEST_F(ViewerDialog, TheAnimationTimerRunsEveryFiftyMilliseconds) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        ViewerDriver driver(dlg, window);
+        EXPECT_EQ(driver.StopAnimationTimer(), 50);
+        EXPECT_EQ(driver.StopAnimationTimer(), 0) << "a stopped timer still ran";
+    });
 }
 
 TEST_F(ViewerDialog, TheCloseBoxEndsTheDialog) {
@@ -232,6 +246,7 @@ TEST_F(ViewerDialog, SystemMenuOffersAboutAfterASeparator) {
 
 TEST_F(ViewerDialog, TheAboutBoxBlocksTheViewerUntilItCloses) {
     RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         EXPECT_EQ(QApplication::activeModalWidget(), &window);
         // Input as the window system delivers it, to the viewer's window.
         QWindow* viewer = window.windowHandle();
@@ -245,7 +260,7 @@ TEST_F(ViewerDialog, TheAboutBoxBlocksTheViewerUntilItCloses) {
             QTest::mouseClick(viewer, Qt::LeftButton, {}, nextRow);
             QTest::keyClick(viewer, Qt::Key_5);
             QTest::mouseClick(viewer, Qt::RightButton, {}, QPoint(600, 385));
-            EXPECT_EQ(dlg.m_nRow, 0);
+            EXPECT_EQ(driver.Row(), 0);
             EXPECT_EQ(Text(row), "");
             EXPECT_EQ(QApplication::activePopupWidget(), nullptr);
             QTest::keyClick(&about, Qt::Key_Escape);
@@ -255,19 +270,20 @@ TEST_F(ViewerDialog, TheAboutBoxBlocksTheViewerUntilItCloses) {
         EXPECT_TRUE(window.isVisible());
         EXPECT_EQ(QApplication::activeModalWidget(), &window);
         QTest::mouseClick(viewer, Qt::LeftButton, {}, nextRow);
-        EXPECT_EQ(dlg.m_nRow, 1);
+        EXPECT_EQ(driver.Row(), 1);
     });
 }
 
 TEST_F(ViewerDialog, ModeSwitchReadsFromTheTypedFolderButOnlyReloadSavesIt) {
     QTemporaryDir other;
     WriteSheet(other.path().toStdString() + "/effects00.bmp", 256, 160, 7);
-    RunViewer([&](CViewerDlg& dlg, QWidget&) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         TypeInto(Item(dlg, IDC_FOLDER), other.path().toUtf8().constData());
         Click(Item(dlg, IDC_EFFECTS_MODE));
-        EXPECT_EQ(dlg.m_nMode, MODE_EFFECTS);
-        EXPECT_EQ(dlg.m_Sheet.GetWidth(), 256);
-        EXPECT_EQ(SheetKeyIndex(dlg.m_Sheet), 7);
+        EXPECT_EQ(driver.Mode(), MODE_EFFECTS);
+        EXPECT_EQ(driver.Sheet().GetWidth(), 256);
+        EXPECT_EQ(SheetKeyIndex(driver.Sheet()), 7);
         EXPECT_EQ(StoredFolder(), ArtFolder());
 
         Click(Item(dlg, IDC_RELOAD));
@@ -277,15 +293,16 @@ TEST_F(ViewerDialog, ModeSwitchReadsFromTheTypedFolderButOnlyReloadSavesIt) {
 
 TEST_F(ViewerDialog, EffectsModeAtRow57ReadsEffects05) {
     WriteSheet(Art("effects05.bmp"), 256, 160, 9);
-    RunViewer([&](CViewerDlg& dlg, QWidget&) {
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
         TypeInto(Item(dlg, IDC_ROW), "57");
         Click(Item(dlg, IDC_EFFECTS_MODE));
-        EXPECT_EQ(dlg.m_nRow, 57);
+        EXPECT_EQ(driver.Row(), 57);
         EXPECT_EQ(Text(Item(dlg, IDC_INFO)),
                   "This is the row at offset 7 of the file effects05.bmp");
-        EXPECT_EQ(SheetKeyIndex(dlg.m_Sheet), 9);
+        EXPECT_EQ(SheetKeyIndex(driver.Sheet()), 9);
         Click(Item(dlg, IDC_ATTACK_MODE));
-        EXPECT_EQ(dlg.m_nMode, MODE_ATTACK);
+        EXPECT_EQ(driver.Mode(), MODE_ATTACK);
         EXPECT_EQ(Text(Item(dlg, IDC_INFO)),
                   "This is the row at offset 7 of the file attack05.bmp");
     });
@@ -293,12 +310,13 @@ TEST_F(ViewerDialog, EffectsModeAtRow57ReadsEffects05) {
 
 TEST_F(ViewerDialog, AMissingFileKeepsThePreviousSheet) {
     WriteSheet(Art("attack00.bmp"), 384, 480, 5);
-    RunViewer([&](CViewerDlg& dlg, QWidget&) {
-        ASSERT_EQ(SheetKeyIndex(dlg.m_Sheet), 5);
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver driver(dlg, window);
+        ASSERT_EQ(SheetKeyIndex(driver.Sheet()), 5);
         TypeInto(Item(dlg, IDC_ROW), "15");
         EXPECT_EQ(Text(Item(dlg, IDC_INFO)),
                   "This is the row at offset 5 of the file attack01.bmp");
-        EXPECT_EQ(dlg.m_Sheet.GetWidth(), 384);
-        EXPECT_EQ(SheetKeyIndex(dlg.m_Sheet), 5);
+        EXPECT_EQ(driver.Sheet().GetWidth(), 384);
+        EXPECT_EQ(SheetKeyIndex(driver.Sheet()), 5);
     });
 }

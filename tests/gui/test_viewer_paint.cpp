@@ -34,10 +34,10 @@ protected:
         StoreFolderSetting(ArtFolder());
         WriteCellSheet(Art("attack00.bmp"), MODE_ATTACK);
         WriteCellSheet(Art("effects00.bmp"), MODE_EFFECTS);
-        UseTestClock(kStart);
+        ViewerDriver::UseClock(kStart);
     }
     void TearDown() override {
-        RestoreClock();
+        ViewerDriver::RestoreClock();
         GuiTest::TearDown();
     }
     std::string Art(const char* name) const { return ArtFolder() + "/" + name; }
@@ -65,7 +65,7 @@ QImage StageOf(const QImage& shot) {
 TEST_F(ViewerPaint, AtStartTheCloseUpPlaysBackwardsEverySecondTickAndTheStageRestsOnCellZero) {
     Run([&](PaintedViewer& viewer) {
         const int order[] = {7, 7, 6, 6, 5, 5, 4, 4, 3, 3, 2, 2, 1, 1, 0, 0};
-        const int first = viewer.dlg.m_nTicks;
+        const int first = viewer.Ticks();
         for (int k = 0; k < 18; ++k) {
             if (k > 0)
                 viewer.Tick();
@@ -102,7 +102,7 @@ TEST_F(ViewerPaint, FpsX2StepsEveryTickAndEffectsPlayForwards) {
 TEST_F(ViewerPaint, ThrowWithoutLoopFramesPlaysTheRowOnceAcrossTheStage) {
     // The throw starts just before the tick count wraps.
     const DWORD t0 = 0xFFFFFFFFu - 999u;
-    SetTestTime(t0);
+    ViewerDriver::SetClock(t0);
     Run([&](PaintedViewer& viewer) {
         viewer.Click(IDC_LOOP_FRAMES);
         viewer.Click(IDOK);
@@ -125,7 +125,7 @@ TEST_F(ViewerPaint, ThrowWithoutLoopFramesPlaysTheRowOnceAcrossTheStage) {
         // The paint that ends the throw leaves the stage as it was; the next one rests.
         QImage last = StageOf(viewer.Shot());
         viewer.TickAt(t0 + 2000);
-        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_IDLE);
+        EXPECT_EQ(viewer.ThrowState(), THROW_IDLE);
         EXPECT_EQ(StageOf(viewer.Shot()), last);
         viewer.Tick();
         EXPECT_EQ(StageSpriteBounds(viewer.Shot()), kRestingAttack);
@@ -142,9 +142,9 @@ TEST_F(ViewerPaint, FastThrowLastsOneSecond) {
         viewer.TickAt(kStart + 500);
         EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(236));
         viewer.TickAt(kStart + 999);
-        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_FLYING);
+        EXPECT_EQ(viewer.ThrowState(), THROW_FLYING);
         viewer.TickAt(kStart + 1000);
-        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_IDLE);
+        EXPECT_EQ(viewer.ThrowState(), THROW_IDLE);
     });
 }
 
@@ -173,7 +173,7 @@ TEST_F(ViewerPaint, ContinuouslyThrowsAgainAfterOneUnchangedTick) {
         QImage inFlight = StageOf(viewer.Shot());
         viewer.TickAt(kStart + 2000);
         EXPECT_EQ(StageOf(viewer.Shot()), inFlight);
-        EXPECT_EQ(viewer.dlg.m_nThrowState, THROW_FLYING);
+        EXPECT_EQ(viewer.ThrowState(), THROW_FLYING);
         viewer.Tick();
         EXPECT_EQ(StageSpriteBounds(viewer.Shot()), Flying(427));
         viewer.TickAt(kStart + 3000);
@@ -234,7 +234,7 @@ TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) 
     // colours as attack00.bmp, but index 7 on the grid lines and so the key.
     const auto otherColour = [](int i) { return QColor(255 - i, 96, i); };
     const auto write = [&](const char* name, int nKey, const std::function<QColor(int)>& colour) {
-        const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+        const std::vector<uint8_t> bmp = EncodeBmp8(
             384, 480,
             [&](int x, int y) {
                 return (uint8_t)(x % 48 == 0 || y % 48 == 0 ? nKey : SpriteIndex(y / 48, x / 48));
@@ -246,7 +246,7 @@ TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) 
     write("attack02.bmp", 7, IndexColour);
 
     Run([&](PaintedViewer& viewer) {
-        QWidget* row = AfxWidgetFromHandle(viewer.dlg.GetDlgItem(IDC_ROW)->GetSafeHwnd());
+        QWidget* row = viewer.Control(IDC_ROW);
         const auto typeRow = [&](const char* text) {
             QTest::mouseClick(row, Qt::LeftButton);
             QTest::keyClick(row, Qt::Key_A, Qt::ControlModifier);
@@ -264,7 +264,7 @@ TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) 
 
         // Row 20: the same colours, another key; the stage starts afresh on that key.
         typeRow("20");
-        ASSERT_EQ(viewer.dlg.m_nRow, 20);
+        ASSERT_EQ(viewer.Row(), 20);
         viewer.TickAt(kStart + 1850);
         QImage shot = viewer.Shot();
         EXPECT_EQ(StageColours(shot), (std::set<QRgb>{IndexColour(7).rgb(), sprite.rgb()}));
@@ -272,7 +272,7 @@ TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) 
 
         // Row 10 lies in attack01.bmp: the stage starts afresh in that sheet's colours.
         typeRow("10");
-        ASSERT_EQ(viewer.dlg.m_nRow, 10);
+        ASSERT_EQ(viewer.Row(), 10);
         viewer.TickAt(kStart + 1950);
         shot = viewer.Shot();
         const std::set<QRgb> expected{otherColour(0).rgb(), otherColour(SpriteIndex(0, 0)).rgb()};
@@ -377,7 +377,7 @@ TEST_F(ViewerPaint, FastEffectsThrowShowsTheFiftySparklesOfTheFormulaAndEndsAtFo
         viewer.Click(IDOK);
         for (DWORD e : {2500u, 3999u}) {
             viewer.TickAt(kStart + e);
-            const int a0 = (viewer.dlg.m_nTicks / 2) % 16;
+            const int a0 = (viewer.Ticks() / 2) % 16;
             const int x = ThrowLeft(e, 4000), y = 167 / 2 - 24;
             const double a = (double)(kStart + e) * 0.000125, b = a * 13;
             ExpectedStage expected(sheet, 0);
@@ -405,16 +405,16 @@ TEST_F(ViewerPaint, KeyedHolesShowTheTrailOfARowSevenThrow) {
         const bool hole = ((x % 48) * 3 + (y % 48) * 5) % 7 == 0;
         return x % 48 == 0 || y % 48 == 0 || hole ? kKey : SpriteIndex(y / 48, x / 48);
     };
-    const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+    const std::vector<uint8_t> bmp = EncodeBmp8(
         384, 480, [&](int x, int y) { return (uint8_t)sheet(x, y); }, TableOf(IndexColour));
     ASSERT_TRUE(fixtures::WriteFileBytes(Art("attack00.bmp").c_str(), bmp));
 
     Run([&](PaintedViewer& viewer) {
-        QWidget* row = AfxWidgetFromHandle(viewer.dlg.GetDlgItem(IDC_ROW)->GetSafeHwnd());
+        QWidget* row = viewer.Control(IDC_ROW);
         QTest::mouseClick(row, Qt::LeftButton);
         QTest::keyClicks(row, "7");
         viewer.Tick();
-        ASSERT_EQ(viewer.dlg.m_nRow, 7);
+        ASSERT_EQ(viewer.Row(), 7);
         ExpectedStage expected(sheet, kKey);
         expected.Put(48, 7, 0, 215, 59); // resting on the picked frame 0 before the throw
         viewer.Click(IDC_SMEAR);
@@ -422,7 +422,7 @@ TEST_F(ViewerPaint, KeyedHolesShowTheTrailOfARowSevenThrow) {
         int a = 0;
         for (DWORD e : {500u, 1200u}) {
             viewer.TickAt(kStart + e);
-            a = 8 - (viewer.dlg.m_nTicks / 2) % 8 - 1;
+            a = 8 - (viewer.Ticks() / 2) % 8 - 1;
             expected.Put(48, 7, a, ThrowLeft(e, 2000), 59);
         }
         const QImage shot = viewer.Shot();
@@ -442,7 +442,7 @@ namespace {
 int s_nClockReads = 0;
 DWORD CountingClock() {
     ++s_nClockReads;
-    return TestTime();
+    return ViewerDriver::Clock();
 }
 
 } // namespace
@@ -457,11 +457,11 @@ TEST_F(ViewerPaint, ControlsRepaintOnTheirOwnAndOnlyInvalidatedAreasArePainted) 
 
         AfxSetTickCountSource(CountingClock);
         s_nClockReads = 0;
-        SetTestTime(kStart + 1500);
-        QWidget* prev = Item(viewer.dlg, IDC_PREV_ROW);
-        QWidget* folder = Item(viewer.dlg, IDC_FOLDER);
+        ViewerDriver::SetClock(kStart + 1500);
+        QWidget* prev = viewer.Control(IDC_PREV_ROW);
+        QWidget* folder = viewer.Control(IDC_FOLDER);
         QTest::mouseMove(prev);
-        QTest::mouseMove(Item(viewer.dlg, IDC_NEXT_ROW));
+        QTest::mouseMove(viewer.Control(IDC_NEXT_ROW));
         QTest::mousePress(prev, Qt::LeftButton);
         QTest::mouseRelease(prev, Qt::LeftButton, {}, QPoint(-20, -20)); // let go outside
         viewer.Click(IDC_SMEAR);
@@ -471,12 +471,12 @@ TEST_F(ViewerPaint, ControlsRepaintOnTheirOwnAndOnlyInvalidatedAreasArePainted) 
         QTest::keyClick(folder, Qt::Key_Backspace);
         QTest::qWait(2 * QApplication::cursorFlashTime()); // the caret blinks
         EXPECT_EQ(s_nClockReads, 0);
-        EXPECT_EQ(viewer.dlg.m_nRow, 0);
+        EXPECT_EQ(viewer.Row(), 0);
         EXPECT_EQ(StageOf(viewer.Shot()), stage);
 
         // The left part of the stage, invalidated: one paint, which changes only that part.
         const RECT left{11, 215, 211, 382};
-        viewer.dlg.InvalidateRect(&left, FALSE);
+        viewer.Invalidate(left);
         EXPECT_TRUE(QTest::qWaitFor([] { return s_nClockReads > 0; }, 5000));
         QTest::qWait(100);
         EXPECT_EQ(s_nClockReads, 1);
@@ -524,7 +524,7 @@ TEST_F(ViewerPaint, AFramePickedBeyondTheAttackRowShowsWhatTheSheetHoldsThere) {
 
         WriteCellSheet(Art("attack00.bmp"), MODE_ATTACK);
         viewer.Click(IDC_RELOAD);
-        ASSERT_EQ(viewer.dlg.m_Sheet.GetWidth(), 384);
+        ASSERT_EQ(viewer.Sheet().GetWidth(), 384);
         viewer.Tick();
         EXPECT_TRUE(StageSpriteBounds(viewer.Shot()).isEmpty());
     });
@@ -554,19 +554,19 @@ TEST_F(ViewerPaint, WithoutASheetOnlyTheStripFrameIsPainted) {
         viewer.Click(IDOK);
         viewer.TickAt(kStart + 1000);
         QImage shot = viewer.Shot();
-        const QColor background = viewer.window.palette().color(QPalette::Window);
+        const QColor background = viewer.Window().palette().color(QPalette::Window);
         // The frame control's sunken edge is its own.
         EXPECT_TRUE(AreaSolid(shot, kRowFrame.adjusted(1, 1, -1, -1), Qt::black));
         EXPECT_TRUE(AreaSolid(shot, kStageFrame.adjusted(2, 2, -2, -2), background));
         EXPECT_TRUE(AreaSolid(shot, kCloseUpFrame.adjusted(2, 2, -2, -2), background));
-        EXPECT_EQ(viewer.dlg.m_Stage.m_pBits, nullptr);
+        EXPECT_EQ(viewer.Stage().m_pBits, nullptr);
     });
 }
 
 TEST_F(ViewerPaint, TimerPaintsLeaveTheRowStripAsItWas) {
     Run([&](PaintedViewer& viewer) {
         // Scribble over the sheet in memory: what is repainted from it shows the scribble.
-        CDIB& sheet = viewer.dlg.m_Sheet;
+        const CDIB& sheet = viewer.Sheet();
         std::memset(sheet.m_pBits, 200, (size_t)sheet.GetStride() * sheet.GetHeight());
         viewer.Tick(2);
         QImage shot = viewer.Shot();

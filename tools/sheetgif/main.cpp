@@ -6,7 +6,7 @@
 #include "throw_clock.h"
 #include "throw_recorder.h"
 #include "viewer_app.h"
-#include "viewer_dlg.h"
+#include "viewer_driver.h"
 
 #include <QApplication>
 #include <QTemporaryDir>
@@ -134,7 +134,7 @@ int main(int argc, char** argv) {
         return kExitUnreadable;
     }
     setenv("XDG_CONFIG_HOME", config.path().toLocal8Bit().constData(), 1);
-    AfxSetTickCountSource(sheetgif::ToolTickCount);
+    ViewerDriver::UseClock(sheetgif::kThrowStartMs);
 
     // Qt reads options such as -style from its arguments; the user's belong to this tool.
     int qtArgc = 1;
@@ -143,7 +143,7 @@ int main(int argc, char** argv) {
     QApplication application(qtArgc, qtArgv);
     sheetgif::ThrowRecording recording;
     const sheetgif::RecordResult result = RunViewer(settings, recording);
-    AfxSetTickCountSource(nullptr);
+    ViewerDriver::RestoreClock();
 
     if (result == sheetgif::RecordResult::SheetUnreadable) {
         fprintf(stderr, "sheetgif: cannot read row %d of the %s sheets in %s\n", settings.nRow,

@@ -1,11 +1,8 @@
 #include "throw_recorder.h"
 
-#include "afxqt.h"
-#include "paint_counter.h"
 #include "throw_clock.h"
-#include "viewer_dlg.h"
+#include "viewer_driver.h"
 
-#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 
@@ -15,51 +12,25 @@ namespace sheetgif {
 
 namespace {
 
-constexpr UINT_PTR kAnimationTimer = 2;
 // Far more than the longest throw (8000 ms at 50 ms a frame): a throw that never ends is a
 // fault, not a GIF.
 constexpr int kMaxFrames = 1000;
 constexpr int kPaintWaitMs = 10000;
 
-QAbstractButton* Button(CViewerDlg& dlg, int nID) {
-    CWnd* item = dlg.GetDlgItem(nID);
-    return item ? qobject_cast<QAbstractButton*>(AfxWidgetFromHandle(item->GetSafeHwnd()))
-                : nullptr;
-}
-
-bool Click(CViewerDlg& dlg, int nID) {
-    QAbstractButton* button = Button(dlg, nID);
-    if (!button)
-        return false;
-    button->click();
-    return true;
-}
-
-bool SetCheckBox(CViewerDlg& dlg, int nID, bool bChecked) {
-    QAbstractButton* button = Button(dlg, nID);
-    if (!button)
-        return false;
-    if (button->isChecked() != bChecked)
-        button->click();
-    return button->isChecked() == bChecked;
-}
-
-bool SetUpAsTheUserWould(CViewerDlg& dlg, const ThrowSettings& settings) {
-    bool ok = Click(dlg, settings.bEffects ? IDC_EFFECTS_MODE : IDC_ATTACK_MODE);
+bool SetUpAsTheUserWould(ViewerDriver& viewer, const ThrowSettings& settings) {
+    bool ok = viewer.Click(settings.bEffects ? IDC_EFFECTS_MODE : IDC_ATTACK_MODE);
     CString strRow;
     strRow.Format("%d", settings.nRow);
-    dlg.m_RowEdit.SetWindowText(strRow);
-    ok = ok && SetCheckBox(dlg, IDC_THROW_IN_ARC, settings.bArc);
-    ok = ok && SetCheckBox(dlg, IDC_FAST_THROW, settings.bFast);
-    ok = ok && SetCheckBox(dlg, IDC_FPS_X2, settings.bFpsX2);
-    ok = ok && SetCheckBox(dlg, IDC_LOOP_FRAMES, settings.bLoopFrames);
-    ok = ok && SetCheckBox(dlg, IDC_CONTINUOUSLY, false);
-    ok = ok && SetCheckBox(dlg, IDC_SMEAR, false);
-    dlg.m_FolderEdit.SetWindowText(settings.folder.c_str());
-    return ok && Click(dlg, IDC_RELOAD);
+    ok = viewer.SetText(IDC_ROW, strRow) && ok;
+    ok = ok && viewer.SetCheck(IDC_THROW_IN_ARC, settings.bArc);
+    ok = ok && viewer.SetCheck(IDC_FAST_THROW, settings.bFast);
+    ok = ok && viewer.SetCheck(IDC_FPS_X2, settings.bFpsX2);
+    ok = ok && viewer.SetCheck(IDC_LOOP_FRAMES, settings.bLoopFrames);
+    ok = ok && viewer.SetCheck(IDC_CONTINUOUSLY, false);
+    ok = ok && viewer.SetCheck(IDC_SMEAR, false);
+    ok = ok && viewer.SetText(IDC_FOLDER, settings.folder.c_str());
+    return ok && viewer.Click(IDC_RELOAD);
 }
-
-uint32_t g_nowMs = kThrowStartMs;
 
 } // namespace
 
@@ -73,12 +44,7 @@ bool WaitFor(const std::function<bool()>& done, int ms) {
     return true;
 }
 
-DWORD ToolTickCount() {
-    return g_nowMs;
-}
-
-bool CaptureStage(const CViewerDlg& dlg, GifFrame& frame, int& width, int& height) {
-    const CDIB& stage = dlg.m_Stage;
+bool CaptureStage(const CDIB& stage, GifFrame& frame, int& width, int& height) {
     if (!stage.m_pBMI || !stage.m_pBits)
         return false;
     const BITMAPINFOHEADER& header = stage.m_pBMI->bmiHeader;
@@ -103,34 +69,31 @@ bool CaptureStage(const CViewerDlg& dlg, GifFrame& frame, int& width, int& heigh
 
 RecordResult RecordThrow(CViewerDlg& dlg, QWidget& window, const ThrowSettings& settings,
                          ThrowRecording& recording) {
-    dlg.KillTimer(kAnimationTimer);
-    if (!SetUpAsTheUserWould(dlg, settings))
+    ViewerDriver viewer(dlg, window);
+    viewer.StopAnimationTimer();
+    if (!SetUpAsTheUserWould(viewer, settings))
         return RecordResult::Failed;
     // The viewer started on a folder without sheets, so a picture now is this sheet's.
-    if (!dlg.m_Sheet.m_pBMI || !dlg.m_Sheet.m_pBits)
+    if (!viewer.Sheet().m_pBMI || !viewer.Sheet().m_pBits)
         return RecordResult::SheetUnreadable;
 
-    // Counts the window's paints, so that a tick can wait for the one it asked for.
-    fixtures::PaintCounter paints(window);
     RecordResult result = RecordResult::Failed;
-    g_nowMs = kThrowStartMs;
-    Click(dlg, IDOK);
+    ViewerDriver::SetClock(kThrowStartMs);
+    viewer.Click(IDOK);
     for (int k = 0; k < kMaxFrames; ++k) {
-        g_nowMs = kThrowStartMs + (uint32_t)k * kFrameMs;
+        ViewerDriver::SetClock(kThrowStartMs + (uint32_t)k * kFrameMs);
         // The tick about to be sent makes the counter k for this paint.
-        dlg.m_nTicks = k - 1;
-        const int before = paints.count;
-        ::SendMessage(dlg.GetSafeHwnd(), WM_TIMER, kAnimationTimer, 0);
-        if (!WaitFor([&] { return paints.count > before; }, kPaintWaitMs))
+        viewer.SetTicks(k - 1);
+        if (!viewer.SendTick(kPaintWaitMs))
             break;
-        if (dlg.m_nThrowState != THROW_FLYING) {
+        if (viewer.ThrowState() != THROW_FLYING) {
             // This paint ended the throw and drew nothing on the stage.
             result = recording.frames.empty() ? RecordResult::Failed : RecordResult::Recorded;
             break;
         }
         GifFrame frame;
         int width = 0, height = 0;
-        if (!CaptureStage(dlg, frame, width, height))
+        if (!CaptureStage(viewer.Stage(), frame, width, height))
             break;
         if (recording.frames.empty()) {
             recording.width = width;
@@ -141,7 +104,7 @@ RecordResult RecordThrow(CViewerDlg& dlg, QWidget& window, const ThrowSettings& 
         recording.frames.push_back(std::move(frame));
         // Checked after the first paint, the trail starts at the throw's first position
         // instead of holding the sprite that stood on the stage before it.
-        if (k == 0 && settings.bSmear && !SetCheckBox(dlg, IDC_SMEAR, true))
+        if (k == 0 && settings.bSmear && !viewer.SetCheck(IDC_SMEAR, true))
             break;
     }
     return result;

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+class CDIB;
 class CViewerDlg;
 class QWidget;
 
@@ -35,17 +36,15 @@ struct ThrowRecording {
 };
 
 // Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
-// File Now") and records the throw. The dialog must be shown and the tool's
-// clock in place; the dialog's own timer is stopped, so that only the recorder ticks.
+// File Now") and records the throw. The dialog must be shown and the viewer driver's clock
+// in place (ViewerDriver::UseClock); the dialog's own timer is stopped, so that only the
+// recorder ticks.
 RecordResult RecordThrow(CViewerDlg& dlg, QWidget& window, const ThrowSettings& settings,
                          ThrowRecording& recording);
 
-// The tool's clock: install it with AfxSetTickCountSource before the viewer starts.
-DWORD ToolTickCount();
-
 // The stage bitmap as a GIF frame: its indices top row first and its colour table. False
-// when the dialog holds no stage.
-bool CaptureStage(const CViewerDlg& dlg, GifFrame& frame, int& width, int& height);
+// when the stage holds no picture.
+bool CaptureStage(const CDIB& stage, GifFrame& frame, int& width, int& height);
 
 // Runs the event loop until done() holds or ms milliseconds have passed; whether it held.
 bool WaitFor(const std::function<bool()>& done, int ms);
