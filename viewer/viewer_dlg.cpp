@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -167,26 +168,32 @@ void CViewerDlg::SelectRow(int nRow) {
 
 void CViewerDlg::WatchSheet(const CString& strPath) {
     if (!m_pSheetWatcher)
-        m_pSheetWatcher = std::make_unique<SheetWatcher>([this] { return ReloadWatchedSheet(); });
+        m_pSheetWatcher = std::make_unique<SheetWatcher>(
+            [this] { return QString::fromStdString(AfxResolvePath(m_strWatchedPath)); },
+            [this] { return ReloadWatchedSheet(); });
     m_strWatchedPath = strPath;
-    m_pSheetWatcher->Watch(QString::fromStdString(AfxResolvePath(strPath)));
+    m_pSheetWatcher->Watch();
 }
 
-bool CViewerDlg::ReloadWatchedSheet() {
-    // Read aside and take the picture only when the read succeeds, so that a file caught
-    // half-written never blanks the picture on show; the watcher tries again.
+SheetLoad CViewerDlg::ReloadWatchedSheet() {
+    // Read aside and take the picture only from a whole file, so that a save caught
+    // half-written never shows; the writes that finish it bring the watcher back.
     CDIB fresh;
-    if (!fresh.Load(m_strWatchedPath, nullptr))
-        return false;
+    const SheetLoad result = LoadCompleteSheet(fresh, m_strWatchedPath, nullptr);
+    if (result != SheetLoad::Loaded)
+        return result;
     m_Sheet.Swap(fresh);
     InvalidateRect(&m_rcRowFrame, FALSE);
-    return true;
+    return result;
 }
 
 void CViewerDlg::OnReload() {
-    char szFolder[kSavedFolderChars];
+    // One character more than is saved tells a longer folder, which is written back only
+    // when read whole: cut, it would be a folder nobody typed (a stored one, read at start).
+    char szFolder[kSavedFolderChars + 1];
     m_FolderEdit.GetWindowText(szFolder, sizeof(szFolder));
-    WriteFolderSetting(szFolder);
+    if (strlen(szFolder) < (size_t)kSavedFolderChars)
+        WriteFolderSetting(szFolder);
     SelectRow(m_nRow);
     InvalidateRect(&m_rcRowFrame, FALSE);
 }

@@ -67,7 +67,7 @@ private:
     // The shown sheet is re-read when the artist saves it: same path, no folder read, no
     // setting written, nothing else of the state touched.
     void WatchSheet(const CString& strPath);
-    bool ReloadWatchedSheet();
+    SheetLoad ReloadWatchedSheet();
 
     void ShowDroppedSheet(const DroppedSheet& sheet);
     void OpenStartPath();
