@@ -4,6 +4,7 @@
 
 #include "afx.h"
 #include "afxgdi.h"
+#include "bmp_layout.h"
 
 class CDC;
 class CFont;
@@ -86,8 +87,39 @@ private:
 // hostile header from making the viewer allocate gigabytes (and fill them) at every reload.
 constexpr unsigned long long kDecodeBudgetBytes = 256ull << 20;
 
+// Cost follows data: a picture may announce only as many pixels as its file's bytes can
+// describe. Up to kFreePixels it may announce any size, whatever the file holds: every sheet
+// fits in that, so a sheet cut short at any length still loads (the rows it lacks in colour
+// 0), and arithmetic-coded and run-length sheets, which may hold thousands of pixels a byte,
+// load however well they compress. Past it, a picture may announce at most kPixelsPerFileByte
+// pixels for each byte of its file (counted from the picture's first byte). No honest file
+// comes near that: a Huffman-coded JPEG spends at least one bit on each 8 x 8 block of each
+// component, so even a grey one holds at most 512 pixels a byte (the flattest white colour
+// picture an encoder writes holds 170-256); an uncompressed BMP holds at most 8 pixels a byte,
+// and a run-length one about 128 unless it skips most of its picture. A file that announces
+// more is refused from its header, before anything large is allocated or decoded, as a picture
+// past the budget is: decoding it would fill up to the whole budget from a few kilobytes of
+// data and take seconds of the viewer's only thread at every reload.
+constexpr unsigned long long kFreePixels = 4ull << 20;
+constexpr unsigned long long kPixelsPerFileByte = 1024;
+
+// True when width x height pixels are more than a file of nFileBytes may announce.
+bool AnnouncesMorePixelsThanBytes(unsigned long long width, unsigned long long height,
+                                  unsigned long long nFileBytes);
+
 // Size of the header-and-table block behind m_pBMI: the header and exactly 256 entries.
 constexpr size_t kDibInfoBytes = sizeof(BITMAPINFOHEADER) + 256 * sizeof(RGBQUAD);
+
+// The BMP rules of ReadBMP, for everything that must answer as it does. Pixel bytes the reader
+// holds for the file's pixels: what the headers announce, capped at what the picture can use.
+unsigned long long BmpPixelBytes(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi);
+// Memory ReadBMP takes for a picture whose layout passes CheckBmpLayout: the 8-bit bitmap and
+// the pixel bytes.
+unsigned long long BmpDecodeCost(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi);
+// Why ReadBMP refuses a file with these headers and nFileBytes bytes from its first one, or
+// BmpFault::None when it reads it.
+BmpFault BmpLoadFault(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi,
+                      unsigned long long nFileBytes);
 
 int GetNumColors(const BITMAPINFOHEADER* pHeader);
 void BuildColorTable(RGBQUAD* pColors, CPalette* pPalette);

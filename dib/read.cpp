@@ -44,6 +44,16 @@ BOOL CDIB::Read(CFile* pFile, CPalette* pPalette) {
     }
 }
 
+bool AnnouncesMorePixelsThanBytes(unsigned long long width, unsigned long long height,
+                                  unsigned long long nFileBytes) {
+    // Both sides of a header fit in 32 bits, so the product cannot wrap.
+    const unsigned long long pixels = width * height;
+    if (pixels <= kFreePixels)
+        return false;
+    // pixels > ratio x bytes, without the multiplication that a huge byte count could wrap.
+    return (pixels + kPixelsPerFileByte - 1) / kPixelsPerFileByte > nFileBytes;
+}
+
 int GetImageFormat(CFile* pFile) {
     if (!pFile)
         return IMAGE_FORMAT_UNKNOWN;

@@ -47,62 +47,24 @@ bool ReadColorTable(CFile* pFile, BITMAPINFO* pSource) {
     }
 }
 
-// Pixel bytes the headers announce: bfSize - bfOffBits, capped by a nonzero biSizeImage.
-DWORD AnnouncedPixelBytes(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi) {
-    DWORD count = bf.bfSize - bf.bfOffBits;
-    if (bi.biSizeImage != 0 && count >= bi.biSizeImage)
-        count = bi.biSizeImage;
-    return count;
-}
-
 bool IsRunLength(const BITMAPINFOHEADER& bi) {
-    return bi.biCompression == BI_RLE8 || bi.biCompression == BI_RLE4;
-}
-
-// The layouts SetDIBits converts; anything else would fail only after the bitmap was made.
-bool IsConvertibleLayout(const BITMAPINFOHEADER& bi) {
-    switch (bi.biCompression) {
-    case BI_RGB:
-        return bi.biBitCount == 1 || bi.biBitCount == 4 || bi.biBitCount == 8 ||
-               bi.biBitCount == 16 || bi.biBitCount == 24 || bi.biBitCount == 32;
-    case BI_RLE8:
-        return bi.biBitCount == 8;
-    case BI_RLE4:
-        return bi.biBitCount == 4;
-    case BI_BITFIELDS:
-        return bi.biBitCount == 16 || bi.biBitCount == 32;
-    default:
-        return false;
-    }
-}
-
-// The most pixel bytes a picture of this size and layout can use: every padded row of an
-// uncompressed layout; for run lengths, two bytes a pixel (runs of one, the costliest
-// encoding) plus an end-of-line a row and the end of the picture. Bytes past that are never
-// looked at. Width and height are positive, so nothing here can overflow.
-unsigned long long PixelBytesUsable(const BITMAPINFOHEADER& bi) {
-    const unsigned long long width = (unsigned long long)bi.biWidth;
-    const unsigned long long height = (unsigned long long)bi.biHeight;
-    if (IsRunLength(bi))
-        return 2 * (width + 1) * height + 2;
-    return (width * bi.biBitCount + 31) / 32 * 4 * height;
-}
-
-// Bytes of the 8-bit bitmap that Create makes for the header's size.
-unsigned long long BitmapBytes(const BITMAPINFOHEADER& bi) {
-    return (((unsigned long long)bi.biWidth + 3) & ~3ull) * (unsigned long long)bi.biHeight;
-}
-
-// The budget is charged what the header announces, not what the file holds so far, so that a
-// sheet caught half-written gets the same answer as the finished one.
-bool FitsDecodeBudget(const BITMAPINFOHEADER& bi, unsigned long long nPixelBytes) {
-    const unsigned long long nBitmap = BitmapBytes(bi);
-    return nBitmap <= kDecodeBudgetBytes && nPixelBytes <= kDecodeBudgetBytes - nBitmap;
+    return IsRunLengthCompression(bi.biCompression);
 }
 
 // True when nBytes hold no whole pixel: SetDIBits would then convert no line at all.
 bool HoldsNoPixel(const BITMAPINFOHEADER& bi, unsigned long long nBytes) {
     return nBytes * 8 < (IsRunLength(bi) ? 1u : bi.biBitCount);
+}
+
+// Bytes of the file from nStart to its end; none when its length cannot be had.
+ULONGLONG FileBytesFrom(CFile* pFile, ULONGLONG nStart) {
+    try {
+        const ULONGLONG nLength = pFile->GetLength();
+        return nLength > nStart ? nLength - nStart : 0;
+    } catch (CException* e) {
+        e->Delete();
+        return 0;
+    }
 }
 
 // Seeks to the pixel data and tells how many bytes the file still holds from there.
@@ -131,6 +93,45 @@ bool ReadPixels(CFile* pFile, BYTE* pBuffer, UINT nCount, UINT* pRead) {
 
 } // namespace
 
+// Pixel bytes the headers announce: bfSize - bfOffBits, capped by a nonzero biSizeImage, and
+// never more than the picture can use: every padded row of an uncompressed layout; for run
+// lengths, two bytes a pixel (runs of one, the costliest encoding) plus an end-of-line a row
+// and the end of the picture. Bytes past that are never looked at.
+unsigned long long BmpPixelBytes(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi) {
+    unsigned long long count = (DWORD)(bf.bfSize - bf.bfOffBits);
+    if (bi.biSizeImage != 0 && count >= bi.biSizeImage)
+        count = bi.biSizeImage;
+    const unsigned long long width = (unsigned long long)bi.biWidth;
+    const unsigned long long height = (unsigned long long)bi.biHeight;
+    const unsigned long long usable = IsRunLength(bi)
+                                          ? 2 * (width + 1) * height + 2
+                                          : (width * bi.biBitCount + 31) / 32 * 4 * height;
+    return count < usable ? count : usable;
+}
+
+// The budget is charged what the header announces, not what the file holds so far, so that a
+// sheet caught half-written gets the same answer as the finished one.
+unsigned long long BmpDecodeCost(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi) {
+    const unsigned long long nBitmap =
+        DibStride((unsigned long long)bi.biWidth) * (unsigned long long)bi.biHeight;
+    return nBitmap + BmpPixelBytes(bf, bi);
+}
+
+BmpFault BmpLoadFault(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi,
+                      unsigned long long nFileBytes) {
+    const BmpFault layout = CheckBmpLayout(bi, BmpRows::BottomUpOnly);
+    if (layout != BmpFault::None)
+        return layout;
+    if (bf.bfSize < bf.bfOffBits && bi.biSizeImage == 0)
+        return BmpFault::SizeWraps;
+    if (BmpDecodeCost(bf, bi) > kDecodeBudgetBytes)
+        return BmpFault::OverBudget;
+    if (AnnouncesMorePixelsThanBytes((unsigned long long)bi.biWidth,
+                                     (unsigned long long)bi.biHeight, nFileBytes))
+        return BmpFault::PixelsPastBytes;
+    return BmpFault::None;
+}
+
 BOOL CDIB::ReadBMP(CFile* pFile, CPalette* pPalette) {
     if (!pFile)
         return FALSE;
@@ -141,21 +142,15 @@ BOOL CDIB::ReadBMP(CFile* pFile, CPalette* pPalette) {
     BITMAPINFOHEADER bi;
     if (!ReadInfoHeader(pFile, &bi))
         return FALSE;
-    if (bi.biSize != sizeof(BITMAPINFOHEADER) || bi.biPlanes != 1)
+    // A header of another kind is not this reader's: the image stays as it was.
+    const BmpFault fault = BmpLoadFault(bf, bi, FileBytesFrom(pFile, p0));
+    if (fault == BmpFault::HeaderSize || fault == BmpFault::Planes)
         return FALSE;
-
     Destroy();
-    // A pixel count that wrapped below zero announces ~4 GB that no file holds.
-    if (bf.bfSize < bf.bfOffBits && bi.biSizeImage == 0)
-        return FALSE;
     // Everything the header alone decides is settled before anything large is allocated.
-    if (bi.biWidth <= 0 || bi.biHeight <= 0 || !IsConvertibleLayout(bi))
+    if (fault != BmpFault::None)
         return FALSE;
-    unsigned long long nPixelBytes = AnnouncedPixelBytes(bf, bi);
-    if (nPixelBytes > PixelBytesUsable(bi))
-        nPixelBytes = PixelBytesUsable(bi);
-    if (!FitsDecodeBudget(bi, nPixelBytes))
-        return FALSE;
+    unsigned long long nPixelBytes = BmpPixelBytes(bf, bi);
 
     MallocPtr<BITMAPINFO> pSource(static_cast<BITMAPINFO*>(calloc(1, kDibInfoBytes)));
     if (!pSource)

@@ -73,6 +73,23 @@ cjpeg -sample 1x1 -optimize "$work/p.ppm" >"$read_dir/sample444.jpg"
 cjpeg -progressive -arithmetic "$work/odd.ppm" >"$read_dir/odd-progressive-arith.jpg"
 head -c 640 "$read_dir/baseline.jpg" >"$read_dir/truncated.jpg"
 
+# Tiny files announcing huge pictures, which the reader must refuse from their headers for
+# holding far fewer bytes than their pixels need: each JPEG above with its frame header saying
+# 16000 x 16000 (the progressive one 9400 x 9400), and an RLE8 BMP of a few skip codes.
+announce() {
+    local from=$1 side=$2 to=$3 at
+    at=$(LC_ALL=C grep -obUaP '\xFF[\xC0-\xC2\xC9\xCA]' "$from" | head -n 1 | cut -d: -f1)
+    cp "$from" "$to"
+    { byte $((side >> 8)); byte "$side"; byte $((side >> 8)); byte "$side"; } |
+        dd of="$to" bs=1 seek=$((at + 5)) conv=notrunc status=none
+}
+for name in baseline grey restart arithmetic; do
+    announce "$read_dir/$name.jpg" 16000 "$read_dir/huge-$name.jpg"
+done
+announce "$read_dir/progressive.jpg" 9400 "$read_dir/huge-progressive.jpg"
+hex 00 02 ff ff 00 02 ff ff 00 00 00 01 >"$work/skips"
+bmp rle8-huge-skips 16000 16000 8 1 256 "$work/skips"
+
 # SetDIBits inputs: destination width - 1, height - 1, table seed, fill and steering byte, then
 # the BMP without its 14-byte file header (info header, table or masks, pixels).
 for file in "$read_dir"/*.bmp; do

@@ -38,6 +38,7 @@ struct JpegRead {
     JSAMPLE* pRow;
     CDIB* pDib;
     CPalette* pPalette;
+    unsigned long long fileBytes; // from the stream's first byte to the end of the file
 };
 static_assert(std::is_trivially_destructible_v<JpegRead>);
 
@@ -180,6 +181,8 @@ bool DecodeStage(JpegRead* pRead) {
     BuildJpegColormap(pRead->colormap[0], pRead->colormap[1], pRead->colormap[2], pRead->pPalette);
     SetDecompressParameters(pRead);
     jpeg_calc_output_dimensions(&cinfo);
+    if (AnnouncesMorePixelsThanBytes(cinfo.image_width, cinfo.image_height, pRead->fileBytes))
+        return false;
     if (!LimitMemory(cinfo))
         return false;
     pRead->progress.base.progress_monitor = LimitScans;
@@ -230,6 +233,18 @@ void InitSource(JpegRead* pRead, CFile* pFile) {
     pRead->cinfo.src = &base;
 }
 
+// Bytes from the file's position to its end; none when they cannot be told.
+unsigned long long StreamBytes(CFile* pFile) {
+    try {
+        const ULONGLONG nPosition = pFile->GetPosition();
+        const ULONGLONG nLength = pFile->GetLength();
+        return nLength > nPosition ? nLength - nPosition : 0;
+    } catch (CException* e) {
+        e->Delete();
+        return 0;
+    }
+}
+
 } // namespace
 
 BOOL CDIB::ReadJPEG(CFile* pFile, CPalette* pPalette) {
@@ -244,6 +259,7 @@ BOOL CDIB::ReadJPEG(CFile* pFile, CPalette* pPalette) {
     memset(&read, 0, sizeof(read));
     read.pDib = this;
     read.pPalette = pPalette;
+    read.fileBytes = StreamBytes(pFile);
     for (int c = 0; c < 3; ++c)
         read.colormapRows[c] = read.colormap[c];
 

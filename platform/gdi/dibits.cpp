@@ -1,10 +1,10 @@
 // SetDIBits: packed DIB pixels of any BMP layout into the 8-bit indices of a DIB section.
 #include "dibits.h"
 
+#include "bmp_layout.h"
 #include "gdi_internal.h"
 
 #include <algorithm>
-#include <array>
 #include <bit>
 #include <cstdint>
 #include <cstring>
@@ -231,25 +231,6 @@ template <int N> void RowBgr(const BYTE* src, size_t count, BYTE* dst, Converter
 // ---------------------------------------------------------------------------------------
 // Layout checks and converter set-up.
 
-bool IsConvertible(const BITMAPINFOHEADER& h) {
-    if (h.biSize != sizeof(BITMAPINFOHEADER) || h.biPlanes != 1 || h.biWidth <= 0 ||
-        h.biHeight == 0)
-        return false;
-    switch (h.biCompression) {
-    case BI_RGB:
-        return h.biBitCount == 1 || h.biBitCount == 4 || h.biBitCount == 8 || h.biBitCount == 16 ||
-               h.biBitCount == 24 || h.biBitCount == 32;
-    case BI_RLE8:
-        return h.biBitCount == 8 && h.biHeight > 0;
-    case BI_RLE4:
-        return h.biBitCount == 4 && h.biHeight > 0;
-    case BI_BITFIELDS:
-        return h.biBitCount == 16 || h.biBitCount == 32;
-    default:
-        return false;
-    }
-}
-
 // Index map of a palettised source. Indices past the source's table are black; an index
 // whose colour equals the destination's entry of the same number keeps that number.
 void BuildIndexMap(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
@@ -268,30 +249,45 @@ void BuildIndexMap(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& co
     }
 }
 
-using Masks = std::array<DWORD, 3>; // red, green, blue
-constexpr Masks kMasks888{0xFF0000, 0x00FF00, 0x0000FF};
+// Where the red, green and blue bits of a 16- or 32-bit pixel lie.
+struct ColorMasks {
+    DWORD red = 0;
+    DWORD green = 0;
+    DWORD blue = 0;
 
-Masks SourceMasks(const BITMAPINFO* info) {
+    bool operator==(const ColorMasks&) const = default;
+};
+constexpr ColorMasks kMasks555{0x7C00, 0x03E0, 0x001F};
+constexpr ColorMasks kMasks888{0xFF0000, 0x00FF00, 0x0000FF};
+
+// The masks that follow the header of a BI_BITFIELDS source, or the defaults of its depth.
+ColorMasks SourceMasks(const BITMAPINFO* info) {
     const BITMAPINFOHEADER& h = info->bmiHeader;
-    Masks m = h.biBitCount == 16 ? Masks{0x7C00, 0x03E0, 0x001F} : kMasks888;
-    if (h.biCompression == BI_BITFIELDS)
-        memcpy(m.data(), reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER), sizeof(m));
-    return m;
+    if (h.biCompression != BI_BITFIELDS)
+        return h.biBitCount == 16 ? kMasks555 : kMasks888;
+    DWORD stored[3];
+    memcpy(stored, reinterpret_cast<const BYTE*>(info) + sizeof(BITMAPINFOHEADER), sizeof stored);
+    return ColorMasks{stored[0], stored[1], stored[2]};
 }
 
-// 24-bit pixels, always 8-8-8, and 32-bit ones with 8-8-8 masks are read as bytes; 16-bit
-// pixels and other masks go through the channels.
+// 24-bit pixels carry no masks (BI_BITFIELDS is 16 or 32 bits only): they are always blue,
+// green, red bytes. 32-bit pixels whose masks are the default 8-8-8 ones are read as bytes
+// too; 16-bit pixels and other masks go through the channels.
 void SetUpTrueColor(const BITMAPINFO* info, const gdi::Bitmap& bmp, Converter& conv) {
     conv.m_cache = std::make_unique<NearestColorCache>(bmp.m_table);
-    const Masks m = SourceMasks(info);
     const int bits = info->bmiHeader.biBitCount;
-    if (bits != 16 && m == kMasks888) {
-        conv.m_row = bits == 24 ? RowBgr<3> : RowBgr<4>;
+    if (bits == 24) {
+        conv.m_row = RowBgr<3>;
         return;
     }
-    conv.m_red = MakeChannel(m[0]);
-    conv.m_green = MakeChannel(m[1]);
-    conv.m_blue = MakeChannel(m[2]);
+    const ColorMasks masks = SourceMasks(info);
+    if (bits == 32 && masks == kMasks888) {
+        conv.m_row = RowBgr<4>;
+        return;
+    }
+    conv.m_red = MakeChannel(masks.red);
+    conv.m_green = MakeChannel(masks.green);
+    conv.m_blue = MakeChannel(masks.blue);
     conv.m_row = bits == 16 ? RowMasks<2> : RowMasks<4>;
 }
 
@@ -447,10 +443,6 @@ bool RleDecoder::Delta() {
 
 // ---------------------------------------------------------------------------------------
 
-bool IsRle(const BITMAPINFOHEADER& h) {
-    return h.biCompression == BI_RLE8 || h.biCompression == BI_RLE4;
-}
-
 // Describes the source; false when the buffer it claims cannot exist.
 bool DescribeSource(const BITMAPINFOHEADER& h, const void* bits, UINT lines, Source& src) {
     src.m_data = static_cast<const BYTE*>(bits);
@@ -462,7 +454,7 @@ bool DescribeSource(const BITMAPINFOHEADER& h, const void* bits, UINT lines, Sou
         src.m_size = h.biSizeImage;
         return true;
     }
-    if (IsRle(h))
+    if (IsRunLengthCompression(h.biCompression))
         return false; // a compressed stream must say how long it is
     if (lines != 0 && src.m_stride > (u64)PTRDIFF_MAX / lines)
         return false;
@@ -485,7 +477,7 @@ int Convert(gdi::Bitmap& bmp, UINT start, UINT lines, const void* bits, const BI
         return 0;
     Converter conv;
     SetUpConverter(info, bmp, conv);
-    if (IsRle(h))
+    if (IsRunLengthCompression(h.biCompression))
         return DecodeRle(src, lines, bmp, conv, h.biCompression == BI_RLE4);
     return ConvertRows(src, start, lines, bmp, conv);
 }
@@ -499,7 +491,7 @@ int SetDIBits(HDC hdc, HBITMAP hbm, UINT start, UINT cLines, const void* lpBits,
     gdi::Bitmap* bmp = gdi::As<gdi::Bitmap>(hbm);
     if (!bmp || bmp->m_stock || !bmp->m_bits || !lpBits || !lpbmi || ColorUse != DIB_RGB_COLORS)
         return 0;
-    if (!IsConvertible(lpbmi->bmiHeader))
+    if (CheckBmpLayout(lpbmi->bmiHeader, BmpRows::EitherWay) != BmpFault::None)
         return 0;
     try {
         return Convert(*bmp, start, cLines, lpBits, lpbmi);

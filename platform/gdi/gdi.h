@@ -15,6 +15,8 @@ DECLARE_HANDLE(HICON);
 #define BI_RLE8 1L
 #define BI_RLE4 2L
 #define BI_BITFIELDS 3L
+#define BI_JPEG 4L
+#define BI_PNG 5L
 
 #define DIB_RGB_COLORS 0
 #define DIB_PAL_COLORS 1

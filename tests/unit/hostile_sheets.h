@@ -23,23 +23,38 @@ inline std::vector<BYTE> BmpHeader(LONG width, LONG height, WORD bitCount, DWORD
     return b.Build();
 }
 
-// Offset of the first frame header (SOF0, SOF1 or SOF2 marker).
+// Offset of the first frame header: a start-of-frame marker of any coding, Huffman (SOF0 to
+// SOF2) or arithmetic (SOF9, SOF10).
 inline size_t FrameAt(const std::vector<BYTE>& jpeg) {
+    auto isFrame = [](BYTE m) { return (m >= 0xC0 && m <= 0xC2) || m == 0xC9 || m == 0xCA; };
     size_t at = 2;
-    while (!(jpeg[at] == 0xFF && jpeg[at + 1] >= 0xC0 && jpeg[at + 1] <= 0xC2))
+    while (!(jpeg[at] == 0xFF && isFrame(jpeg[at + 1])))
         at += 2 + (jpeg[at + 2] << 8 | jpeg[at + 3]);
     return at;
 }
 
-// A small real JPEG whose frame header announces width x height; its data run out at once.
-inline std::vector<BYTE> Announcing(int width, int height, JpegOptions opt) {
-    std::vector<BYTE> jpeg = EncodeJpeg(SpritePicture(16, 16), 16, 16, 3, opt);
+// A small real JPEG of `components` components whose frame header announces width x height;
+// its data run out at once. A CMYK one gets the JFIF mark that the reader looks for.
+inline std::vector<BYTE> Announcing(int width, int height, JpegOptions opt, int components = 3) {
+    const std::vector<BYTE> samples(16 * 16 * (size_t)components, 200);
+    std::vector<BYTE> jpeg = components == 3 ? EncodeJpeg(SpritePicture(16, 16), 16, 16, 3, opt)
+                                             : EncodeJpeg(samples, 16, 16, components, opt);
+    if (components == 4) {
+        const BYTE jfif[] = {0xFF, 0xE0, 0, 16, 'J', 'F', 'I', 'F', 0, 1, 1, 0, 0, 1, 0, 1, 0, 0};
+        jpeg.insert(jpeg.begin() + 2, std::begin(jfif), std::end(jfif));
+    }
     const size_t sof = FrameAt(jpeg);
     jpeg[sof + 5] = (BYTE)(height >> 8);
     jpeg[sof + 6] = (BYTE)height;
     jpeg[sof + 7] = (BYTE)(width >> 8);
     jpeg[sof + 8] = (BYTE)width;
     return jpeg;
+}
+
+// The file with `count` zero bytes after its end, which no reader looks at.
+inline std::vector<BYTE> WithTrailingBytes(std::vector<BYTE> bytes, size_t count) {
+    bytes.resize(bytes.size() + count, 0);
+    return bytes;
 }
 
 inline size_t CountScans(const std::vector<BYTE>& jpeg) {
@@ -92,6 +107,19 @@ inline std::vector<HostileSheet> HostileHeaders() {
         {"jpeg progressive 46000 x 46000", Announcing(46000, 46000, JpegOptions{75, true}), false},
         {"jpeg baseline 46000 x 46000", Announcing(46000, 46000, JpegOptions{75, false}), false},
         {"jpeg baseline 16400 x 16400", Announcing(16400, 16400, JpegOptions{75, false}), false},
+        // Within the budget, but far more pixels than their few hundred bytes can describe.
+        {"jpeg baseline 16000 x 16000", Announcing(16000, 16000, JpegOptions{75, false}), false},
+        {"jpeg grey 16000 x 16000", Announcing(16000, 16000, JpegOptions{75, false}, 1), false},
+        {"jpeg restart every row 16000 x 16000",
+         Announcing(16000, 16000, JpegOptions{75, false, 1}), false},
+        {"jpeg arithmetic 16000 x 16000",
+         Announcing(16000, 16000, JpegOptions{75, false, 0, false, true}), false},
+        {"jpeg CMYK 16000 x 16000", Announcing(16000, 16000, JpegOptions{75, false}, 4), false},
+        {"jpeg progressive 8000 x 8000", Announcing(8000, 8000, JpegOptions{75, true}), false},
+        {"jpeg progressive 9400 x 9400", Announcing(9400, 9400, JpegOptions{75, true}), false},
+        {"bmp RLE8 16000 x 16000 of skips",
+         BmpHeader(16000, 16000, 8, BI_RLE8, 256, {0, 2, 255, 255, 0, 2, 255, 255, 0, 1}), true},
+        {"bmp 1-bit 16000 x 16000 cut short", BmpHeader(16000, 16000, 1, BI_RGB, 2, {0xFF}), true},
     };
     return sheets;
 }

@@ -248,14 +248,16 @@ TEST(SheetCheckFolder, EachCauseIsNamedWithItsFix) {
          "it is a GIF picture, whatever its name says",
          "convert '" + at + "attack10.bmp[0]' BMP3:" + at + "attack10.bmp"},
         {"attack11.bmp", ExifOnly(jpeg),
-         "it is a JPEG without the JFIF mark the viewer looks for in its first 100 bytes (a "
+         "it is a JPEG without the JFIF mark the viewer looks for within its first 96 bytes (a "
          "camera's or phone's Exif JPEG)",
          "jpegtran -copy none -outfile " + at + "attack11.bmp " + at +
              "attack11.bmp (adds the mark without re-encoding; drops the camera data)"},
-        // 12000 x 12000 x 8 bits: the bitmap alone would fit, with the file's pixels it does not.
+        // 12000 x 12000 x 8 bits: the bitmap alone would fit, with the pixels its header
+        // announces (no biSizeImage to cap them) it does not.
         {"attack12.bmp",
-         Patched(Patched(Patched(Prefix(bmp, 1078), 18, 4, 12000), 22, 4, 12000), 2, 4,
-                 1078 + 12000u * 12000u),
+         Patched(Patched(Patched(Patched(Prefix(bmp, 1078), 18, 4, 12000), 22, 4, 12000), 2, 4,
+                         1078 + 12000u * 12000u),
+                 34, 4, 0),
          "the picture is 12000 x 12000 pixels and needs 275 MiB to open, more than the 256 MiB "
          "the viewer allows a picture",
          "convert " + at + "attack12.bmp -crop 384x480+0+0 +repage BMP3:" + at +
@@ -274,6 +276,17 @@ TEST(SheetCheckFolder, EachCauseIsNamedWithItsFix) {
          {},
          "it is not a file but a folder, device or pipe",
          "put the sheet file itself in its place"},
+        {"attack18.bmp", JfifHeaderOnly(8000, 8000),
+         "its header announces a picture of 8000 x 8000 pixels, far more than its 33 bytes can "
+         "hold",
+         "save the sheet again from your editor"},
+        {"attack19.bmp",
+         {0xFF, 0xD8, 0xFF, 0xEE, 0,    14,   'A', 'd', 'o', 'b', 'e',  0, 100,  0,
+          0,    0,    0,    2,    0xFF, 0xC0, 0,   20,  8,   1,   0xE0, 1, 0x80, 4},
+         "without the JFIF mark the viewer looks for within its first 96 bytes (an Adobe CMYK or "
+         "YCCK JPEG",
+         "convert " + at + "attack19.bmp -colorspace sRGB JPEG:" + at +
+             "attack19.bmp (re-encodes it as an RGB JPEG, which has the mark)"},
         {"effects01.bmp", Prefix(jpeg, 40),
          "the file ends after 40 bytes, before the JPEG says how big its picture is",
          "save or copy it again"},

@@ -14,7 +14,6 @@ namespace {
 
 constexpr uint64_t kFileHeaderBytes = 14;
 constexpr uint32_t kInfoHeaderBytes = 40;
-constexpr uint32_t kBiRgb = 0, kBiRle8 = 1, kBiRle4 = 2, kBiBitfields = 3, kBiJpeg = 4, kBiPng = 5;
 
 std::string Format(const char* format, auto... args) {
     char text[400];
@@ -101,6 +100,18 @@ std::optional<Diagnosis> OverBudget(const Subject& s, uint64_t width, uint64_t h
              : "convert " + Arg(s) + " -crop " + size + "+0+0 +repage " + Arg(s, "BMP3:") + keeps};
 }
 
+// A header that announces far more pixels than the file's bytes can describe: a file cut
+// short, damaged, or made to stall whatever opens it. Only the sheet's maker can help.
+Diagnosis PixelsPastBytes(const Subject& s, uint64_t width, uint64_t height) {
+    return Diagnosis{Format("its header announces a picture of %llu x %llu pixels, far more than "
+                            "its %llu bytes can hold (the viewer allows %llu pixels a byte past "
+                            "the first %llu million): it is damaged or cut short",
+                            (unsigned long long)width, (unsigned long long)height,
+                            (unsigned long long)s.fileSize, kPixelsPerFileByte,
+                            kFreePixels / 1000000),
+                     "save the sheet again from your editor"};
+}
+
 // ---- BMP --------------------------------------------------------------------------------
 
 std::string HeaderKind(uint32_t size) {
@@ -116,113 +127,74 @@ std::string HeaderKind(uint32_t size) {
     }
 }
 
-bool KnownBitCount(unsigned bits) {
-    return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
-}
-
-// Whether the pixel converter takes this pairing of compression and depth.
-// Bottom-up files only: top-down ones are refused before this.
-bool ConvertedPairing(uint32_t compression, unsigned bits) {
-    switch (compression) {
-    case kBiRgb:
-        return KnownBitCount(bits);
-    case kBiRle8:
-        return bits == 8;
-    case kBiRle4:
-        return bits == 4;
-    case kBiBitfields:
-        return bits == 16 || bits == 32;
-    default:
-        return false;
-    }
-}
-
 const char* CompressionName(uint32_t compression) {
     switch (compression) {
-    case kBiRgb:
+    case BI_RGB:
         return "no";
-    case kBiRle8:
+    case BI_RLE8:
         return "RLE8";
-    case kBiRle4:
+    case BI_RLE4:
         return "RLE4";
     default:
         return "bit-field";
     }
 }
 
-// The bytes the reader holds for the file's pixels: what the rows need uncompressed, or what
-// the file holds of what its header announces, whichever is more.
-uint64_t BmpPixelBytes(const Bytes& b, uint64_t fileSize) {
-    const uint32_t offBits = b.U32(10), fileSizeField = b.U32(2), sizeImage = b.U32(34);
-    const uint32_t compression = b.U32(30);
-    const uint64_t width = (uint64_t)b.I32(18), height = (uint64_t)b.I32(22);
-    uint64_t announced = (uint32_t)(fileSizeField - offBits);
-    if (sizeImage != 0 && announced >= sizeImage)
-        announced = sizeImage;
-    const uint64_t available = fileSize > offBits ? fileSize - offBits : 0;
-    uint64_t bytes = std::min(announced, available);
-    if (compression == kBiRgb || compression == kBiBitfields) {
-        const uint64_t stride = (SaturatingMul(width, b.U16(28)) + 31) / 32 * 4;
-        bytes = std::max(bytes, SaturatingMul(stride, height));
-    }
-    return bytes;
+// The two headers as the reader takes them; bytes the head lacks read as zero.
+void ReadBmpHeaders(const Bytes& b, BITMAPFILEHEADER* pFile, BITMAPINFOHEADER* pInfo) {
+    uint8_t raw[kFileHeaderBytes + kInfoHeaderBytes] = {};
+    for (size_t i = 0; i < sizeof raw && b.Has(i, 1); ++i)
+        raw[i] = b.U8(i);
+    memcpy(pFile, raw, sizeof *pFile);
+    memcpy(pInfo, raw + kFileHeaderBytes, sizeof *pInfo);
 }
 
-std::optional<Diagnosis> DiagnoseHeaderKind(const Bytes& b, const Subject& s) {
-    const uint32_t size = b.U32(14);
-    if (size != kInfoHeaderBytes)
-        return Diagnosis{"it has " + HeaderKind(size) +
+// The words for a fault the info header alone tells; nothing for the other faults.
+std::optional<Diagnosis> DescribeLayoutFault(BmpFault fault, const BITMAPFILEHEADER& bf,
+                                             const BITMAPINFOHEADER& bi, const Subject& s) {
+    switch (fault) {
+    case BmpFault::HeaderSize:
+        return Diagnosis{"it has " + HeaderKind(bi.biSize) +
                              "; the viewer reads only the classic 40-byte header",
                          Rewrite40(s) + " (writes the 40-byte header)"};
-    if (b.U16(26) != 1)
+    case BmpFault::Planes:
         return Diagnosis{Format("its header says it has %u colour planes; the viewer reads "
                                 "only pictures of 1",
-                                b.U16(26)),
+                                bi.biPlanes),
                          Rewrite40(s)};
-    return std::nullopt;
-}
-
-std::optional<Diagnosis> DiagnoseShape(const Bytes& b, const Subject& s) {
-    const int32_t width = b.I32(18), height = b.I32(22);
-    if (height < 0)
+    case BmpFault::TopDown:
         return Diagnosis{"its rows are stored top row first (a top-down BMP); the viewer reads "
                          "only bottom-up BMPs",
                          Rewrite40(s) + " (writes the rows bottom-up)"};
-    if (width <= 0 || height == 0)
+    case BmpFault::NoPicture:
         return Diagnosis{Format("its header says the picture is %d x %d pixels: it holds no "
                                 "picture",
-                                width, height),
+                                bi.biWidth, bi.biHeight),
                          "save the sheet again from your editor"};
-    return std::nullopt;
-}
-
-std::optional<Diagnosis> DiagnoseEncoding(const Bytes& b, const Subject& s) {
-    const uint32_t compression = b.U32(30);
-    const unsigned bits = b.U16(28);
-    if (compression == kBiJpeg || compression == kBiPng) {
-        const char* inner = compression == kBiPng ? "PNG" : "JPEG";
+    case BmpFault::PackedPicture:
         return Diagnosis{Format("it is a BMP with a %s picture packed inside, which the viewer "
                                 "does not unpack",
-                                inner),
-                         Format("tail -c +%llu ", (unsigned long long)b.U32(10) + 1) + Arg(s) +
+                                bi.biCompression == BI_PNG ? "PNG" : "JPEG"),
+                         Format("tail -c +%llu ", (unsigned long long)bf.bfOffBits + 1) + Arg(s) +
                              " | convert - " + Arg(s, "BMP3:")};
-    }
-    if (compression > kBiPng)
+    case BmpFault::UnknownCompression:
         return Diagnosis{Format("it uses BMP compression %u, which the viewer does not convert "
                                 "(it reads uncompressed, RLE and bit-field BMPs)",
-                                compression),
+                                bi.biCompression),
                          "save it again from your editor as an uncompressed BMP"};
-    if (!KnownBitCount(bits))
+    case BmpFault::UnknownDepth:
         return Diagnosis{Format("its header says %u bits a pixel, a depth the viewer does not "
                                 "know (it reads 1, 4, 8, 16, 24 and 32)",
-                                bits),
+                                bi.biBitCount),
                          "save it again from your editor as an 8-bit BMP"};
-    if (!ConvertedPairing(compression, bits))
+    case BmpFault::DepthMismatch:
         return Diagnosis{Format("its header pairs %s compression with %u bits a pixel, which "
                                 "do not go together",
-                                CompressionName(compression), bits),
+                                CompressionName(bi.biCompression), bi.biBitCount),
                          "save it again from your editor as an 8-bit BMP"};
-    return std::nullopt;
+    default:
+        return std::nullopt;
+    }
 }
 
 // Bytes the reader takes after the 40-byte header: the colour table, or the bit-field masks
@@ -245,24 +217,29 @@ std::optional<Diagnosis> DiagnoseBmp(const Bytes& b, const Subject& s) {
     if (!b.Has(kFileHeaderBytes, 4) ||
         s.fileSize < kFileHeaderBytes + std::clamp<uint32_t>(b.U32(14), 12, 124))
         return CutShort(s, "inside its BMP header");
-    if (auto d = DiagnoseHeaderKind(b, s))
-        return d;
+    BITMAPFILEHEADER bf;
+    BITMAPINFOHEADER bi;
+    ReadBmpHeaders(b, &bf, &bi);
+    const BmpFault fault = BmpLoadFault(bf, bi, s.fileSize);
+    if (fault == BmpFault::HeaderSize)
+        return DescribeLayoutFault(fault, bf, bi, s);
     if (!b.Has(0, kFileHeaderBytes + kInfoHeaderBytes))
         return CutShort(s, "inside its BMP header");
-    if (auto d = DiagnoseShape(b, s))
-        return d;
-    if (auto d = DiagnoseEncoding(b, s))
+    if (auto d = DescribeLayoutFault(fault, bf, bi, s))
         return d;
     if (s.fileSize < kFileHeaderBytes + kInfoHeaderBytes + TableBytes(b))
         return CutShort(s, "inside its colour table");
-    if (b.U32(2) < b.U32(10) && b.U32(34) == 0)
+    if (fault == BmpFault::SizeWraps)
         return Diagnosis{Format("its header gives a file size (%u bytes) smaller than where the "
                                 "pixels start (%u)",
-                                b.U32(2), b.U32(10)),
+                                bf.bfSize, bf.bfOffBits),
                          Rewrite40(s)};
-    const uint64_t width = (uint64_t)b.I32(18), height = (uint64_t)b.I32(22);
-    return OverBudget(s, width, height, DecodingCost(width, height, BmpPixelBytes(b, s.fileSize)),
-                      false);
+    if (fault == BmpFault::OverBudget)
+        return OverBudget(s, (uint64_t)bi.biWidth, (uint64_t)bi.biHeight, BmpDecodeCost(bf, bi),
+                          false);
+    if (fault == BmpFault::PixelsPastBytes)
+        return PixelsPastBytes(s, (uint64_t)bi.biWidth, (uint64_t)bi.biHeight);
+    return std::nullopt;
 }
 
 // ---- JPEG -------------------------------------------------------------------------------
@@ -270,6 +247,7 @@ std::optional<Diagnosis> DiagnoseBmp(const Bytes& b, const Subject& s) {
 struct JpegSize {
     enum { Found, EndsBefore, BeyondHead } state;
     uint16_t width = 0, height = 0;
+    uint8_t components = 0;
 };
 
 bool StartOfFrame(uint8_t marker) {
@@ -300,7 +278,8 @@ JpegSize FindJpegSize(const Bytes& b, uint64_t fileSize) {
         if (StartOfFrame(marker)) {
             if (!b.Has(at + 4, 5))
                 break;
-            return {JpegSize::Found, b.U16BigEndian(at + 7), b.U16BigEndian(at + 5)};
+            const uint8_t components = b.Has(at + 9, 1) ? b.U8(at + 9) : 0;
+            return {JpegSize::Found, b.U16BigEndian(at + 7), b.U16BigEndian(at + 5), components};
         }
         if (length < 2)
             return unknown;
@@ -321,16 +300,43 @@ std::optional<Diagnosis> DiagnoseJpeg(const Bytes& b, const Subject& s) {
         return CutShort(s, "before the JPEG says how big its picture is");
     if (size.state == JpegSize::BeyondHead)
         return std::nullopt;
-    return OverBudget(s, size.width, size.height, DecodingCost(size.width, size.height, 0), true);
+    if (auto d =
+            OverBudget(s, size.width, size.height, DecodingCost(size.width, size.height, 0), true))
+        return d;
+    if (AnnouncesMorePixelsThanBytes(size.width, size.height, s.fileSize))
+        return PixelsPastBytes(s, size.width, size.height);
+    return std::nullopt;
 }
 
+// Adobe's four-component JPEGs (CMYK or YCCK) say so in their frame header or in the Adobe
+// segment before it.
+bool IsAdobeFourComponent(const Bytes& b, uint64_t fileSize) {
+    for (size_t at = 2; b.Has(at, 11) && b.U8(at) == 0xFF && b.U8(at + 1) != 0xDA;
+         at += 2 + (size_t)b.U16BigEndian(at + 2)) {
+        if (b.U8(at + 1) == 0xEE && b.Matches(at + 4, "Adobe", 5))
+            return true;
+        if (b.U16BigEndian(at + 2) < 2)
+            break;
+    }
+    const JpegSize size = FindJpegSize(b, fileSize);
+    return size.state == JpegSize::Found && size.components == 4;
+}
+
+// The mark is looked for where a JFIF file has it, at the start: a match must begin within the
+// first 96 bytes. jpegtran writes the mark for a colour (YCbCr) or grey JPEG without
+// re-encoding it, but not for a four-component one, which the viewer would show in wrong
+// colours even with the mark: that one is converted to an RGB JPEG, which gets it.
 std::optional<Diagnosis> DiagnoseNotJfifJpeg(const Bytes& b, const Subject& s) {
-    return Diagnosis{
-        std::string("it is a JPEG without the JFIF mark the viewer looks for in its first 100 "
-                    "bytes") +
-            (HasExif(b) ? " (a camera's or phone's Exif JPEG)" : ""),
-        "jpegtran -copy none -outfile " + Arg(s) + " " + Arg(s) +
-            " (adds the mark without re-encoding; drops the camera data)"};
+    const std::string missing = "it is a JPEG without the JFIF mark the viewer looks for within "
+                                "its first 96 bytes";
+    if (IsAdobeFourComponent(b, s.fileSize))
+        return Diagnosis{missing + " (an Adobe CMYK or YCCK JPEG, whose colours the viewer "
+                                   "shows only once they are RGB)",
+                         "convert " + Arg(s) + " -colorspace sRGB " + Arg(s, "JPEG:") +
+                             " (re-encodes it as an RGB JPEG, which has the mark)"};
+    return Diagnosis{missing + (HasExif(b) ? " (a camera's or phone's Exif JPEG)" : ""),
+                     "jpegtran -copy none -outfile " + Arg(s) + " " + Arg(s) +
+                         " (adds the mark without re-encoding; drops the camera data)"};
 }
 
 // ---- Other content ----------------------------------------------------------------------
