@@ -1,8 +1,8 @@
 // sheetcheck over folders of sheet files, read through the image library as the viewer does.
-#include "diagnose.h"
 #include "image_writers.h"
 #include "palette.h"
 #include "sheet.h"
+#include "sheet_diagnosis.h"
 #include "sheetcheck.h"
 #include "sheets.h"
 
@@ -318,15 +318,16 @@ TEST(SheetCheckFolder, EachCauseIsNamedWithItsFix) {
 // The budget counts the bitmap and the file's pixels, and a picture that fills it exactly
 // still opens.
 TEST(SheetCheckFolder, DecodingBudgetBoundary) {
-    EXPECT_EQ(sheetcheck::DecodingCost(384, 480, 384 * 480), 2u * 384 * 480);
-    EXPECT_EQ(sheetcheck::DecodingCost(1u << 31, 1u << 31, 1), 1ull << 62 | 1);
-    EXPECT_EQ(sheetcheck::DecodingCost(1ull << 40, 1ull << 40, 0), UINT64_MAX);
-    EXPECT_EQ(sheetcheck::DecodingCost(1ull << 31, 1ull << 31, UINT64_MAX), UINT64_MAX);
+    EXPECT_EQ(sheetdiag::DecodingCost(384, 480, 384 * 480), 2u * 384 * 480);
+    EXPECT_EQ(sheetdiag::DecodingCost(1u << 31, 1u << 31, 1), 1ull << 62 | 1);
+    EXPECT_EQ(sheetdiag::DecodingCost(1ull << 40, 1ull << 40, 0), UINT64_MAX);
+    EXPECT_EQ(sheetdiag::DecodingCost(1ull << 31, 1ull << 31, UINT64_MAX), UINT64_MAX);
     auto Diagnosis = [](int w, int h) {
         std::vector<uint8_t> head = JfifHeaderOnly(w, h);
-        return sheetcheck::Diagnose(head, 1 << 20, "a.jpg", 384, 480);
+        return sheetdiag::Diagnose(head, 1 << 20, "a.jpg", 384, 480);
     };
     EXPECT_FALSE(Diagnosis(16384, 16384).has_value()); // exactly 256 MiB
     ASSERT_TRUE(Diagnosis(16384, 16385).has_value());
     EXPECT_NE(Diagnosis(16384, 16385)->cause.find("16384 x 16385"), std::string::npos);
+    EXPECT_EQ(sheetdiag::ShortForm(*Diagnosis(16384, 16385)), "does not load: too big to open");
 }

@@ -1,7 +1,7 @@
 #include "sheetcheck.h"
 
-#include "diagnose.h"
 #include "sheet.h"
+#include "sheet_diagnosis.h"
 
 #include <filesystem>
 #include <system_error>
@@ -16,24 +16,10 @@ bool Exists(const CString& path, bool folder) {
     return folder ? std::filesystem::is_directory(host, ec) : std::filesystem::exists(host, ec);
 }
 
-// Loads exactly as the viewer does; a file exception that escapes Load counts as a failure.
-bool LoadLikeTheViewer(CDIB& sheet, const CString& path) {
-    try {
-        return sheet.Load(path, nullptr);
-    } catch (CException* e) {
-        e->Delete();
-        return false;
-    }
-}
-
-std::optional<Diagnosis> DiagnoseSheetFile(const CString& path, int mode) {
+std::optional<sheetdiag::Diagnosis> DiagnoseSheet(const CString& path, int mode, CDIB* pSheet) {
     const SheetGeometry g = GetSheetGeometry(mode);
-    const std::string host = std::filesystem::path(AfxResolvePath(path)).lexically_normal();
-    return DiagnoseFile(host, g.framesPerRow * g.cellSize, kRowsPerFile * g.cellSize);
-}
-
-std::string NotLoadedLine(const std::string& fileName, const Diagnosis& why) {
-    return fileName + ": does not load: " + why.cause + ". Fix: " + why.fix;
+    return sheetdiag::DiagnoseSheetFile(path, g.framesPerRow * g.cellSize,
+                                        kRowsPerFile * g.cellSize, pSheet);
 }
 
 } // namespace
@@ -51,17 +37,9 @@ int CheckFolder(const std::string& folder, std::ostream& out, std::ostream& err)
             if (!Exists(path, false))
                 continue;
             ++present;
-            // What the header already tells is said without decoding anything.
-            if (auto why = DiagnoseSheetFile(path, mode)) {
-                out << NotLoadedLine(name.str(), *why) << '\n';
-                ++findings;
-                continue;
-            }
             CDIB sheet;
-            if (!LoadLikeTheViewer(sheet, path)) {
-                out << NotLoadedLine(name.str(), {"its picture data is damaged",
-                                                  "save the sheet again from your editor"})
-                    << '\n';
+            if (auto why = DiagnoseSheet(path, mode, &sheet)) {
+                out << name.str() << ": " << sheetdiag::LongForm(*why) << '\n';
                 ++findings;
                 continue;
             }

@@ -1,4 +1,4 @@
-#include "diagnose.h"
+#include "sheet_diagnosis.h"
 
 #include "dib.h"
 
@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
-namespace sheetcheck {
+namespace sheetdiag {
 
 namespace {
 
@@ -73,7 +73,7 @@ Diagnosis CutShort(const Subject& s, const char* where) {
     return {Format("the file ends after %llu bytes, %s: it was cut short while being saved or "
                    "copied",
                    (unsigned long long)s.fileSize, where),
-            "save or copy it again"};
+            "save or copy it again", "cut short"};
 }
 
 std::string Rewrite40(const Subject& s) {
@@ -82,6 +82,19 @@ std::string Rewrite40(const Subject& s) {
 
 uint64_t MiBRoundedUp(uint64_t bytes) {
     return bytes / (1 << 20) + (bytes % (1 << 20) != 0);
+}
+
+std::string BriefHeaderKind(uint32_t size) {
+    switch (size) {
+    case 12:
+        return "core BMP header";
+    case 108:
+        return "V4 BMP header";
+    case 124:
+        return "V5 BMP header";
+    default:
+        return "unusual BMP header";
+    }
 }
 
 // The fix crops to the sheet's own size from the top left, which is where the viewer reads.
@@ -97,7 +110,8 @@ std::optional<Diagnosis> OverBudget(const Subject& s, uint64_t width, uint64_t h
                (unsigned long long)width, (unsigned long long)height,
                (unsigned long long)MiBRoundedUp(cost), (unsigned long long)(kDecodingBudget >> 20)),
         jpeg ? "jpegtran -crop " + size + "+0+0 -outfile " + Arg(s) + " " + Arg(s) + keeps
-             : "convert " + Arg(s) + " -crop " + size + "+0+0 +repage " + Arg(s, "BMP3:") + keeps};
+             : "convert " + Arg(s) + " -crop " + size + "+0+0 +repage " + Arg(s, "BMP3:") + keeps,
+        "too big to open"};
 }
 
 // A header that announces far more pixels than the file's bytes can describe: a file cut
@@ -109,7 +123,7 @@ Diagnosis PixelsPastBytes(const Subject& s, uint64_t width, uint64_t height) {
                             (unsigned long long)width, (unsigned long long)height,
                             (unsigned long long)s.fileSize, kPixelsPerFileByte,
                             kFreePixels / 1000000),
-                     "save the sheet again from your editor"};
+                     "save the sheet again from your editor", "damaged: too big for its bytes"};
 }
 
 // ---- BMP --------------------------------------------------------------------------------
@@ -156,42 +170,45 @@ std::optional<Diagnosis> DescribeLayoutFault(BmpFault fault, const BITMAPFILEHEA
     case BmpFault::HeaderSize:
         return Diagnosis{"it has " + HeaderKind(bi.biSize) +
                              "; the viewer reads only the classic 40-byte header",
-                         Rewrite40(s) + " (writes the 40-byte header)"};
+                         Rewrite40(s) + " (writes the 40-byte header)", BriefHeaderKind(bi.biSize)};
     case BmpFault::Planes:
         return Diagnosis{Format("its header says it has %u colour planes; the viewer reads "
                                 "only pictures of 1",
                                 bi.biPlanes),
-                         Rewrite40(s)};
+                         Rewrite40(s), "BMP of several planes"};
     case BmpFault::TopDown:
         return Diagnosis{"its rows are stored top row first (a top-down BMP); the viewer reads "
                          "only bottom-up BMPs",
-                         Rewrite40(s) + " (writes the rows bottom-up)"};
+                         Rewrite40(s) + " (writes the rows bottom-up)", "top-down BMP"};
     case BmpFault::NoPicture:
         return Diagnosis{Format("its header says the picture is %d x %d pixels: it holds no "
                                 "picture",
                                 bi.biWidth, bi.biHeight),
-                         "save the sheet again from your editor"};
+                         "save the sheet again from your editor", "BMP without a picture"};
     case BmpFault::PackedPicture:
         return Diagnosis{Format("it is a BMP with a %s picture packed inside, which the viewer "
                                 "does not unpack",
                                 bi.biCompression == BI_PNG ? "PNG" : "JPEG"),
                          Format("tail -c +%llu ", (unsigned long long)bf.bfOffBits + 1) + Arg(s) +
-                             " | convert - " + Arg(s, "BMP3:")};
+                             " | convert - " + Arg(s, "BMP3:"),
+                         bi.biCompression == BI_PNG ? "PNG inside a BMP" : "JPEG inside a BMP"};
     case BmpFault::UnknownCompression:
         return Diagnosis{Format("it uses BMP compression %u, which the viewer does not convert "
                                 "(it reads uncompressed, RLE and bit-field BMPs)",
                                 bi.biCompression),
-                         "save it again from your editor as an uncompressed BMP"};
+                         "save it again from your editor as an uncompressed BMP",
+                         "unknown BMP compression"};
     case BmpFault::UnknownDepth:
         return Diagnosis{Format("its header says %u bits a pixel, a depth the viewer does not "
                                 "know (it reads 1, 4, 8, 16, 24 and 32)",
                                 bi.biBitCount),
-                         "save it again from your editor as an 8-bit BMP"};
+                         "save it again from your editor as an 8-bit BMP", "unknown BMP depth"};
     case BmpFault::DepthMismatch:
         return Diagnosis{Format("its header pairs %s compression with %u bits a pixel, which "
                                 "do not go together",
                                 CompressionName(bi.biCompression), bi.biBitCount),
-                         "save it again from your editor as an 8-bit BMP"};
+                         "save it again from your editor as an 8-bit BMP",
+                         "BMP compression and depth do not match"};
     default:
         return std::nullopt;
     }
@@ -233,7 +250,7 @@ std::optional<Diagnosis> DiagnoseBmp(const Bytes& b, const Subject& s) {
         return Diagnosis{Format("its header gives a file size (%u bytes) smaller than where the "
                                 "pixels start (%u)",
                                 bf.bfSize, bf.bfOffBits),
-                         Rewrite40(s)};
+                         Rewrite40(s), "BMP file size wrong"};
     if (fault == BmpFault::OverBudget)
         return OverBudget(s, (uint64_t)bi.biWidth, (uint64_t)bi.biHeight, BmpDecodeCost(bf, bi),
                           false);
@@ -333,10 +350,12 @@ std::optional<Diagnosis> DiagnoseNotJfifJpeg(const Bytes& b, const Subject& s) {
         return Diagnosis{missing + " (an Adobe CMYK or YCCK JPEG, whose colours the viewer "
                                    "shows only once they are RGB)",
                          "convert " + Arg(s) + " -colorspace sRGB " + Arg(s, "JPEG:") +
-                             " (re-encodes it as an RGB JPEG, which has the mark)"};
+                             " (re-encodes it as an RGB JPEG, which has the mark)",
+                         "CMYK JPEG without the JFIF mark"};
     return Diagnosis{missing + (HasExif(b) ? " (a camera's or phone's Exif JPEG)" : ""),
                      "jpegtran -copy none -outfile " + Arg(s) + " " + Arg(s) +
-                         " (adds the mark without re-encoding; drops the camera data)"};
+                         " (adds the mark without re-encoding; drops the camera data)",
+                     "JPEG without the JFIF mark"};
 }
 
 // ---- Other content ----------------------------------------------------------------------
@@ -349,13 +368,14 @@ std::optional<Diagnosis> DiagnoseOther(const Bytes& b, const Subject& s) {
     if (b.StartsWith("\x89PNG\r\n\x1A\n", 8))
         return Diagnosis{"it is a PNG picture, whatever its name says; the viewer reads BMP and "
                          "JPEG only",
-                         Rewrite40(s)};
+                         Rewrite40(s), "a PNG file"};
     if (b.StartsWith("GIF87a", 6) || b.StartsWith("GIF89a", 6))
         return Diagnosis{"it is a GIF picture, whatever its name says; the viewer reads BMP and "
                          "JPEG only",
-                         "convert " + Arg(s, "", "[0]") + " " + Arg(s, "BMP3:")};
+                         "convert " + Arg(s, "", "[0]") + " " + Arg(s, "BMP3:"), "a GIF file"};
     return Diagnosis{"it is neither a BMP nor a JPEG",
-                     Rewrite40(s) + " (if ImageMagick knows its format), or save it again as BMP"};
+                     Rewrite40(s) + " (if ImageMagick knows its format), or save it again as BMP",
+                     "not a BMP or JPEG"};
 }
 
 } // namespace
@@ -370,7 +390,7 @@ std::optional<Diagnosis> Diagnose(const std::vector<uint8_t>& head, uint64_t fil
     const Subject s{fileSize, filePath, sheetWidth, sheetHeight};
     if (fileSize == 0)
         return Diagnosis{"the file is empty (0 bytes), as a save that did not finish leaves it",
-                         "save the sheet again"};
+                         "save the sheet again", "empty file"};
     const Bytes b(head);
     const size_t sniffed = std::min<size_t>(head.size(), 100);
     switch (DetectImageFormat(head.data(), (DWORD)sniffed)) {
@@ -389,17 +409,56 @@ std::optional<Diagnosis> DiagnoseFile(const std::string& hostPath, int sheetWidt
     std::error_code ec;
     if (!std::filesystem::is_regular_file(hostPath, ec))
         return Diagnosis{"it is not a file but a folder, device or pipe",
-                         "put the sheet file itself in its place"};
+                         "put the sheet file itself in its place", "not a file"};
     std::ifstream in(hostPath, std::ios::binary);
     in.seekg(0, std::ios::end);
     const std::streamoff size = in.tellg();
     in.seekg(0);
     if (!in || size < 0)
-        return Diagnosis{"the file cannot be read", "check that it is a file you may read"};
+        return Diagnosis{"the file cannot be read", "check that it is a file you may read",
+                         "unreadable"};
     std::vector<uint8_t> head((size_t)std::min<std::streamoff>(size, kHeadBytes));
     in.read(reinterpret_cast<char*>(head.data()), (std::streamsize)head.size());
     head.resize((size_t)in.gcount());
     return Diagnose(head, (uint64_t)size, hostPath, sheetWidth, sheetHeight);
 }
 
-} // namespace sheetcheck
+} // namespace sheetdiag
+
+namespace sheetdiag {
+
+namespace {
+
+// Loads as the viewer does; a file exception that escapes Load counts as a failure.
+bool LoadLikeTheViewer(CDIB& sheet, LPCTSTR lpszPath) {
+    try {
+        return sheet.Load(lpszPath, nullptr);
+    } catch (CException* e) {
+        e->Delete();
+        return false;
+    }
+}
+
+} // namespace
+
+std::optional<Diagnosis> DiagnoseSheetFile(LPCTSTR lpszPath, int sheetWidth, int sheetHeight,
+                                           CDIB* pSheet) {
+    const std::string host = std::filesystem::path(AfxResolvePath(lpszPath)).lexically_normal();
+    if (auto why = DiagnoseFile(host, sheetWidth, sheetHeight))
+        return why;
+    CDIB local;
+    if (!LoadLikeTheViewer(pSheet ? *pSheet : local, lpszPath))
+        return Diagnosis{"its picture data is damaged", "save the sheet again from your editor",
+                         "damaged picture data"};
+    return std::nullopt;
+}
+
+std::string LongForm(const Diagnosis& why) {
+    return "does not load: " + why.cause + ". Fix: " + why.fix;
+}
+
+std::string ShortForm(const Diagnosis& why) {
+    return "does not load: " + why.brief;
+}
+
+} // namespace sheetdiag

@@ -1,6 +1,7 @@
-// Why a sheet file will not load, told from its first bytes, before anything is decoded: the
-// header kinds today's editors write that the viewer refuses, pictures too big to decode, and
-// files that are not pictures the viewer reads at all.
+// Why a sheet file will not load, in the words sheetcheck prints and the viewer may show: first
+// what its first bytes tell, before anything is decoded (the header kinds today's editors write
+// that the viewer refuses, pictures too big to decode, files that are not pictures the viewer
+// reads at all), then whether its picture decodes.
 #pragma once
 
 #include "dib.h"
@@ -10,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace sheetcheck {
+namespace sheetdiag {
 
 // The most the image library spends on decoding one picture.
 constexpr uint64_t kDecodingBudget = kDecodeBudgetBytes;
@@ -26,6 +27,7 @@ constexpr size_t kHeadBytes = 256 * 1024;
 struct Diagnosis {
     std::string cause; // in the artist's words
     std::string fix;   // a command to run, or what to do where no command helps
+    std::string brief; // the cause in a few words, for a line that has little room
 };
 
 // The cause for a file of fileSize bytes whose first bytes (at most kHeadBytes) are head, or
@@ -38,4 +40,16 @@ std::optional<Diagnosis> Diagnose(const std::vector<uint8_t>& head, uint64_t fil
 // hostPath; a file that cannot be read at all is a cause of its own.
 std::optional<Diagnosis> DiagnoseFile(const std::string& hostPath, int sheetWidth, int sheetHeight);
 
-} // namespace sheetcheck
+// The whole diagnosis of the sheet file at lpszPath (a path as the viewer takes it): what its
+// header tells, then, for a header the viewer reads, whether it loads as the viewer loads it.
+// Nothing when it loads; the loaded picture is left in pSheet when one is given. The fix names
+// the file by its host path.
+std::optional<Diagnosis> DiagnoseSheetFile(LPCTSTR lpszPath, int sheetWidth, int sheetHeight,
+                                           CDIB* pSheet = nullptr);
+
+// "does not load: CAUSE. Fix: FIX", as sheetcheck prints it after the file's name.
+std::string LongForm(const Diagnosis& why);
+// "does not load: BRIEF", one short line for a strip that names the file elsewhere.
+std::string ShortForm(const Diagnosis& why);
+
+} // namespace sheetdiag
