@@ -8,6 +8,7 @@
 
 #include "afxqt.h"
 #include "bmp_writer.h"
+#include "file_bytes.h"
 #include "system_palette.h"
 
 #include "first_paint.h"
@@ -46,7 +47,7 @@ DWORD g_now = 5000000;
 std::vector<BYTE> SheetBmp(int nMode) {
     const SheetGeometry g = GetSheetGeometry(nMode);
     const int w = g.framesPerRow * g.cellSize, h = kRowsPerFile * g.cellSize;
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         w, h,
         [&](int x, int y) {
             const int cx = x % g.cellSize - g.cellSize / 2, cy = y % g.cellSize - g.cellSize / 2;

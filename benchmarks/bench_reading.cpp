@@ -2,6 +2,7 @@
 // reader cannot beat (the same bytes decoded from memory, same parameters, rows discarded).
 #include "bmp_writer.h"
 #include "dib.h"
+#include "file_bytes.h"
 #include "jpeg_writer.h"
 #include "system_palette.h"
 
@@ -39,7 +40,7 @@ std::vector<BYTE> SheetRgb() {
 
 // An 8-bit BMP of the same picture, each colour matched to the system palette.
 std::vector<BYTE> EncodeBmp(const std::vector<BYTE>& rgb) {
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         kWidth, kHeight,
         [&](int x, int y) {
             const BYTE* p = &rgb[((size_t)y * kWidth + x) * 3];

@@ -20,12 +20,12 @@ QRgb PatternColor(BYTE index) {
 }
 
 std::vector<BYTE> PatternBmp(int width, int height, int nSeed) {
-    fixtures::BmpTable table;
+    BmpTable table;
     for (int i = 0; i < 256; ++i) {
         QRgb c = PatternColor((BYTE)i);
         table[i] = {(BYTE)qBlue(c), (BYTE)qGreen(c), (BYTE)qRed(c), 0};
     }
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         width, height, [nSeed](int x, int y) { return PatternIndex(x, y, nSeed); }, table);
 }
 

@@ -40,12 +40,11 @@ QString StartViewerProcess(QProcess& process, const QString& program, const QStr
 }
 
 void WriteSheet(const std::string& path, int width, int height, int nIndex) {
-    fixtures::BmpTable table;
+    BmpTable table;
     for (int i = 0; i < 256; ++i)
-        table[i] = fixtures::BmpColour{(BYTE)(i / 2), (BYTE)(255 - i), (BYTE)i, 0};
+        table[i] = BmpColour{(BYTE)(i / 2), (BYTE)(255 - i), (BYTE)i, 0};
     const std::vector<uint8_t> pixels((size_t)width * height, (uint8_t)nIndex);
-    ASSERT_TRUE(
-        fixtures::WriteFileBytes(path.c_str(), fixtures::EncodeBmp8(width, height, pixels, table)))
+    ASSERT_TRUE(fixtures::WriteFileBytes(path.c_str(), EncodeBmp8(width, height, pixels, table)))
         << path;
 }
 

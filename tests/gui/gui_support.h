@@ -5,6 +5,7 @@
 
 #include "afxqt.h"
 #include "bmp_writer.h"
+#include "file_bytes.h"
 #include "viewer_driver.h"
 
 #include <QProcess>

@@ -22,7 +22,7 @@ unsigned char CellSheetPixel(int x, int y, int c) {
 }
 
 std::vector<unsigned char> CellSheetBmp(int width, int height, int c) {
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         width, height, [c](int x, int y) { return CellSheetPixel(x, y, c); }, TableOf(IndexColour));
 }
 
@@ -48,8 +48,8 @@ QColor IndexColour(int nIndex) {
     return QColor(nIndex, 255 - nIndex, kGreen);
 }
 
-fixtures::BmpTable TableOf(const std::function<QColor(int)>& colour) {
-    fixtures::BmpTable table;
+BmpTable TableOf(const std::function<QColor(int)>& colour) {
+    BmpTable table;
     for (int i = 0; i < 256; ++i) {
         const QColor c = colour(i);
         table[i] = {(uint8_t)c.blue(), (uint8_t)c.green(), (uint8_t)c.red(), 0};

@@ -30,7 +30,7 @@ inline const QRect kStageFrame(11, 215, 478, 167);
 // its index and no entry is black or the dialog's grey.
 QColor IndexColour(int nIndex);
 // A BMP colour table whose entry i is colour(i).
-fixtures::BmpTable TableOf(const std::function<QColor(int)>& colour);
+BmpTable TableOf(const std::function<QColor(int)>& colour);
 // The index a shown colour stands for, or -1 for a colour not in the table.
 int IndexOf(QColor colour);
 

@@ -234,7 +234,7 @@ TEST_F(ViewerPaint, SmearKeepsATrailOnlyWhileTheSheetsColoursAndKeyStayTheSame) 
     // colours as attack00.bmp, but index 7 on the grid lines and so the key.
     const auto otherColour = [](int i) { return QColor(255 - i, 96, i); };
     const auto write = [&](const char* name, int nKey, const std::function<QColor(int)>& colour) {
-        const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+        const std::vector<uint8_t> bmp = EncodeBmp8(
             384, 480,
             [&](int x, int y) {
                 return (uint8_t)(x % 48 == 0 || y % 48 == 0 ? nKey : SpriteIndex(y / 48, x / 48));
@@ -405,7 +405,7 @@ TEST_F(ViewerPaint, KeyedHolesShowTheTrailOfARowSevenThrow) {
         const bool hole = ((x % 48) * 3 + (y % 48) * 5) % 7 == 0;
         return x % 48 == 0 || y % 48 == 0 || hole ? kKey : SpriteIndex(y / 48, x / 48);
     };
-    const std::vector<uint8_t> bmp = fixtures::EncodeBmp8(
+    const std::vector<uint8_t> bmp = EncodeBmp8(
         384, 480, [&](int x, int y) { return (uint8_t)sheet(x, y); }, TableOf(IndexColour));
     ASSERT_TRUE(fixtures::WriteFileBytes(Art("attack00.bmp").c_str(), bmp));
 

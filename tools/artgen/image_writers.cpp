@@ -8,10 +8,10 @@
 namespace artgen {
 
 std::vector<uint8_t> EncodeBmp(const Canvas& canvas, const Palette& palette) {
-    fixtures::BmpTable table;
+    BmpTable table;
     for (size_t i = 0; i < palette.size(); ++i)
-        table[i] = fixtures::BmpColour{palette[i].b, palette[i].g, palette[i].r, 0};
-    return fixtures::EncodeBmp8(canvas.width, canvas.height, canvas.pixels, table);
+        table[i] = BmpColour{palette[i].b, palette[i].g, palette[i].r, 0};
+    return EncodeBmp8(canvas.width, canvas.height, canvas.pixels, table);
 }
 
 std::vector<uint8_t> EncodeJpeg(const Canvas& canvas, const Palette& palette, int quality) {

@@ -12,11 +12,11 @@ namespace {
 
 std::vector<BYTE> EncodeBmp(const CDIB& dib) {
     const int nHeight = dib.GetHeight(), nStride = dib.GetStride();
-    fixtures::BmpTable table;
+    BmpTable table;
     memcpy(table.data(), reinterpret_cast<const BYTE*>(dib.m_pBMI) + sizeof(BITMAPINFOHEADER),
            sizeof(table));
     // The DIB is bottom-up: picture row y is memory row height - 1 - y.
-    return fixtures::EncodeBmp8(
+    return EncodeBmp8(
         dib.GetWidth(), nHeight,
         [&](int y) { return dib.m_pBits + (size_t)(nHeight - 1 - y) * nStride; }, table);
 }
