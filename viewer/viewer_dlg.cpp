@@ -1,6 +1,7 @@
 #include "viewer_dlg.h"
 
 #include "about_dlg.h"
+#include "load_failure.h"
 
 #include <QString>
 
@@ -141,9 +142,17 @@ void CViewerDlg::SelectRow(int nRow) {
     CString strPath = SheetPath(szFolder, strFile);
     m_InfoLine.SetWindowText(SheetInfoLine(m_nRow, strFile));
 
-    // A sheet that cannot be read leaves the previous one in place; nothing is reported.
-    m_Sheet.Load(strPath, nullptr);
+    // A sheet that cannot be read leaves the previous one in place, and the row strip says
+    // why instead of showing it.
+    NoteSheetLoad(m_Sheet.Load(strPath, nullptr), strPath);
     WatchSheet(strPath);
+}
+
+void CViewerDlg::NoteSheetLoad(BOOL bLoaded, const CString& strPath) {
+    if (bLoaded)
+        m_LoadFailure.reset();
+    else
+        m_LoadFailure = DiagnoseLoadFailure(strPath, m_nMode);
 }
 
 void CViewerDlg::WatchSheet(const CString& strPath) {
@@ -157,11 +166,16 @@ bool CViewerDlg::ReloadWatchedSheet() {
     // Read aside and take the picture only when the read succeeds, so that a file caught
     // half-written never blanks the picture on show; the watcher tries again.
     CDIB fresh;
-    if (!fresh.Load(m_strWatchedPath, nullptr))
-        return false;
-    m_Sheet.Swap(fresh);
-    InvalidateRect(&m_rcRowFrame, FALSE);
-    return true;
+    const BOOL bLoaded = fresh.Load(m_strWatchedPath, nullptr);
+    if (bLoaded)
+        m_Sheet.Swap(fresh);
+    // A failed read keeps a good picture on show without a reason: it may be a save still
+    // under way. Only a reason already on show is brought up to date with the file.
+    if (bLoaded || m_LoadFailure) {
+        NoteSheetLoad(bLoaded, m_strWatchedPath);
+        InvalidateRect(&m_rcRowFrame, FALSE);
+    }
+    return bLoaded != FALSE;
 }
 
 void CViewerDlg::OnReload() {

@@ -6,9 +6,13 @@
 #include "dib.h"
 #include "resource.h"
 #include "sheet.h"
+#include "sheet_diagnosis.h"
 #include "sheet_watcher.h"
 
+#include <QString>
+
 #include <memory>
+#include <optional>
 
 enum { THROW_IDLE = 0, THROW_FLYING = 1 };
 
@@ -66,6 +70,14 @@ private:
 
     void ShowDroppedSheet(const DroppedSheet& sheet);
 
+    // Keeps why the file of the row on show did not load, or forgets it once a sheet loaded:
+    // the diagnosis is made here, once per failed load, never by a paint.
+    void NoteSheetLoad(BOOL bLoaded, const CString& strPath);
+    // The row strip's line about the failed load, fitted to the strip frame; empty while the
+    // strip shows the sheet.
+    QString LoadFailureText() const;
+    void PaintLoadFailure(CDC* pDC);
+
     void PaintIconic();
     // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
     void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
@@ -101,4 +113,6 @@ private:
     std::unique_ptr<SheetWatcher> m_pSheetWatcher;
     // The key index the stage was filled with when it was made.
     int m_nStageKey = -1;
+    // Why the file of the row on show did not load; nothing while its picture is on show.
+    std::optional<sheetdiag::Diagnosis> m_LoadFailure;
 };

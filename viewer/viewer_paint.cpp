@@ -99,7 +99,10 @@ void CViewerDlg::OnPaint() {
     const int r = m_nRow % kRowsPerFile;
     const RECT rowSource{0, r * C, F * C, r * C + C};
     dc.FillSolidRect(&m_rcRowFrame, 0);
-    if (bLoaded)
+    // A row whose file did not load shows why, not what the sheet holds from an earlier file.
+    if (m_LoadFailure)
+        PaintLoadFailure(&dc);
+    else if (bLoaded)
         m_Sheet.Draw(&dc, &m_rcRowStrip, &rowSource);
 
     // The close-up: the current frame's sprite, centred in its frame.
