@@ -4,15 +4,12 @@
 #include <cstring>
 #include <string>
 
-SheetGeometry GetSheetGeometry(int nMode) {
-    if (nMode == MODE_EFFECTS)
-        return {"effects%02d.bmp", 16, 16};
-    return {"attack%02d.bmp", 48, 8};
-}
-
 CString SheetFileName(int nMode, int nRow) {
+    // Unlike the painting, the naming takes any mode but attack for effects.
+    const SheetGeometry geometry =
+        GetSheetGeometry(nMode != MODE_ATTACK ? MODE_EFFECTS : MODE_ATTACK);
     CString name;
-    name.Format(nMode != 0 ? "effects%02d.bmp" : "attack%02d.bmp", nRow / kRowsPerFile);
+    name.Format(geometry.pattern, nRow / kRowsPerFile);
     return name;
 }
 

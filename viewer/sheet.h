@@ -20,7 +20,11 @@ struct SheetGeometry {
 };
 
 // The painting's rule: only MODE_EFFECTS selects the effects geometry.
-SheetGeometry GetSheetGeometry(int nMode);
+constexpr SheetGeometry GetSheetGeometry(int nMode) {
+    if (nMode == MODE_EFFECTS)
+        return {"effects%02d.bmp", 16, 16};
+    return {"attack%02d.bmp", 48, 8};
+}
 
 // The file name of row nRow; any nonzero mode names an effects sheet.
 CString SheetFileName(int nMode, int nRow);

@@ -78,9 +78,26 @@ private:
     QString LoadFailureText() const;
     void PaintLoadFailure(CDC* pDC);
 
+    // What one paint shows: the row in its file r, the close-up's frame A, and the stage
+    // sprite's frame S at (x, y) in stage coordinates, unless the throw ended in this paint.
+    struct PaintFrame {
+        int r = 0;
+        int A = 0;
+        int S = 0;
+        int x = 0;
+        int y = 0;
+        bool bThrowEnded = false;
+    };
+
     void PaintIconic();
+    // The paint in its order: first what the frame is (the pictures' places, the row, the
+    // frames shown, the throw's progress), then the drawing.
+    PaintFrame WorkOutFrame();
+    void PlaceStageSprite(PaintFrame& frame);
+    void DrawRowStrip(CDC* pDC, const PaintFrame& frame, bool bLoaded);
+    void DrawCloseUp(CDC* pDC, const PaintFrame& frame, bool bLoaded);
     // Composes the stage off screen (unless "Smear" keeps it) and draws it in one copy.
-    void ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y);
+    void ComposeStage(CDC* pDC, const RECT& stage, int r, int S, int x, int y);
 
     CDIB m_Sheet;
     CDIB m_Stage;

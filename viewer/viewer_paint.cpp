@@ -29,11 +29,6 @@ DWORD ThrowDuration(int nMode, bool bFast) {
     return bFast ? d >> 1 : d;
 }
 
-// The sprite of frame n of row r: the cell less its first column and first row.
-RECT CellRect(int c, int r, int n) {
-    return RECT{n * c + 1, r * c + 1, n * c + c, r * c + c};
-}
-
 // Whether a bitmap's colour table is the one that these colours make.
 bool HasColours(const CDIB& dib, CPalette* pColours) {
     RGBQUAD table[256];
@@ -56,9 +51,9 @@ void CViewerDlg::OnOK() {
 }
 
 void CViewerDlg::OnLButtonDown(UINT nFlags, CPoint point) {
-    int c = m_nMode == MODE_EFFECTS ? 16 : 48;
+    const int C = GetSheetGeometry(m_nMode).cellSize;
     if (PtInRect(&m_rcRowStrip, point))
-        m_nPickedFrame = (point.x - m_rcRowStrip.left) / c;
+        m_nPickedFrame = (point.x - m_rcRowStrip.left) / C;
     CDialog::OnLButtonDown(nFlags, point);
 }
 
@@ -82,28 +77,32 @@ void CViewerDlg::OnPaint() {
         return;
     }
     CPaintDC dc(this);
+    const PaintFrame frame = WorkOutFrame();
+    const bool bLoaded = m_Sheet.m_pBMI && m_Sheet.m_pBits;
+    DrawRowStrip(&dc, frame, bLoaded);
+    DrawCloseUp(&dc, frame, bLoaded);
+    if (bLoaded && !frame.bThrowEnded)
+        ComposeStage(&dc, m_rcStage, frame.r, frame.S, frame.x, frame.y);
+    Default();
+}
+
+// The pictures' places come from their frame controls, so that they follow the layout.
+CViewerDlg::PaintFrame CViewerDlg::WorkOutFrame() {
+    PaintFrame frame;
     const SheetGeometry geometry = GetSheetGeometry(m_nMode);
     const int C = geometry.cellSize, F = geometry.framesPerRow;
-    const bool bLoaded = m_Sheet.m_pBMI && m_Sheet.m_pBits;
 
     // The row strip: the whole row, centred in its frame.
-    const RECT frame = FrameRect(*this, m_RowStripFrame);
-    const LONG left = frame.left + (frame.right - frame.left - F * C) / 2;
-    const LONG top = frame.top + (frame.bottom - C - frame.top) / 2;
+    const RECT rowFrame = FrameRect(*this, m_RowStripFrame);
+    const LONG left = rowFrame.left + (rowFrame.right - rowFrame.left - F * C) / 2;
+    const LONG top = rowFrame.top + (rowFrame.bottom - C - rowFrame.top) / 2;
     m_rcRowStrip = RECT{left, top, left + F * C, top + C};
-    m_rcRowFrame = frame;
+    m_rcRowFrame = rowFrame;
     if (m_nRow >= kLastRow)
         m_nRow = kLastRow;
     if (m_nRow <= 0)
         m_nRow = 0;
-    const int r = m_nRow % kRowsPerFile;
-    const RECT rowSource{0, r * C, F * C, r * C + C};
-    dc.FillSolidRect(&m_rcRowFrame, 0);
-    // A row whose file did not load shows why, not what the sheet holds from an earlier file.
-    if (m_LoadFailure)
-        PaintLoadFailure(&dc);
-    else if (bLoaded)
-        m_Sheet.Draw(&dc, &m_rcRowStrip, &rowSource);
+    frame.r = m_nRow % kRowsPerFile;
 
     // The close-up: the current frame's sprite, centred in its frame.
     RECT closeUp = FrameRect(*this, m_CloseUpFrame);
@@ -113,31 +112,31 @@ void CViewerDlg::OnPaint() {
     int ticks = m_nTicks;
     if (!IsChecked(m_FpsX2Check))
         ticks /= 2;
-    int A = ticks % F;
+    frame.A = ticks % F;
     if (m_nMode == MODE_ATTACK)
-        A = F - A - 1;
-    const RECT closeSource = CellRect(C, r, A);
-    RECT closeDest = m_rcCloseUp;
-    closeDest.left += 1;
-    closeDest.top += 1;
-    if (bLoaded)
-        m_Sheet.Draw(&dc, &closeDest, &closeSource);
+        frame.A = F - frame.A - 1;
 
-    // The stage: where the sprite stands or flies, and which frame it shows.
+    m_rcStage = FrameRect(*this, m_StageFrame);
+    PlaceStageSprite(frame);
+    return frame;
+}
+
+// Where the sprite stands or flies on the stage and which frame it shows; a throw whose time
+// is up ends here (and starts again when "Continuously" is checked).
+void CViewerDlg::PlaceStageSprite(PaintFrame& frame) {
+    const int F = GetSheetGeometry(m_nMode).framesPerRow;
     const DWORD D = ThrowDuration(m_nMode, IsChecked(m_FastThrowCheck));
-    const RECT stage = FrameRect(*this, m_StageFrame);
+    const RECT& stage = m_rcStage;
     const int W = stage.right - stage.left, H = stage.bottom - stage.top;
-    m_rcStage = stage;
     int x = W / 2, y = H / 2;
-    int S = A;
-    bool bEnded = false;
+    frame.S = frame.A;
     if (m_nThrowState == THROW_IDLE) {
-        S = m_nPickedFrame;
+        frame.S = m_nPickedFrame;
     } else if (m_nThrowState == THROW_FLYING) {
         const DWORD e = GetTickCount() - m_dwThrowStart;
         if (e >= D) {
             m_nThrowState = THROW_IDLE;
-            bEnded = true;
+            frame.bThrowEnded = true;
             if (IsChecked(m_ContinuouslyCheck))
                 OnOK();
         } else {
@@ -151,18 +150,33 @@ void CViewerDlg::OnPaint() {
                 y = stage.top - (int)std::trunc(lift);
             }
             if (m_nMode == MODE_ATTACK && !IsChecked(m_LoopFramesCheck))
-                S = (int)((DWORD)F - ((DWORD)F * e) / D - 1);
+                frame.S = (int)((DWORD)F - ((DWORD)F * e) / D - 1);
         }
     }
-    x -= kSpriteOffset;
-    y -= kSpriteOffset;
-
-    if (bLoaded && !bEnded)
-        ComposeStage(&dc, stage, C, r, S, x, y);
-    Default();
+    frame.x = x - kSpriteOffset;
+    frame.y = y - kSpriteOffset;
 }
 
-void CViewerDlg::ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, int x, int y) {
+void CViewerDlg::DrawRowStrip(CDC* pDC, const PaintFrame& frame, bool bLoaded) {
+    const RECT rowSource = SheetRowRect(m_nMode, frame.r);
+    pDC->FillSolidRect(&m_rcRowFrame, 0);
+    // A row whose file did not load shows why, not what the sheet holds from an earlier file.
+    if (m_LoadFailure)
+        PaintLoadFailure(pDC);
+    else if (bLoaded)
+        m_Sheet.Draw(pDC, &m_rcRowStrip, &rowSource);
+}
+
+void CViewerDlg::DrawCloseUp(CDC* pDC, const PaintFrame& frame, bool bLoaded) {
+    const RECT closeSource = SheetSpriteRect(m_nMode, frame.r, frame.A);
+    RECT closeDest = m_rcCloseUp;
+    closeDest.left += 1;
+    closeDest.top += 1;
+    if (bLoaded)
+        m_Sheet.Draw(pDC, &closeDest, &closeSource);
+}
+
+void CViewerDlg::ComposeStage(CDC* pDC, const RECT& stage, int r, int S, int x, int y) {
     const int W = stage.right - stage.left, H = stage.bottom - stage.top;
     const int K = SheetKeyIndex(m_Sheet);
     const bool bPresent = m_Stage.m_pBMI && m_Stage.m_pBits;
@@ -182,6 +196,7 @@ void CViewerDlg::ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, 
         return;
 
     if (m_nMode == MODE_EFFECTS && m_nThrowState == THROW_FLYING) {
+        const int framesPerRow = GetSheetGeometry(m_nMode).framesPerRow;
         const double t = (double)GetTickCount();
         const double a = t * 0.000125;
         const double b = a * 13;
@@ -189,11 +204,11 @@ void CViewerDlg::ComposeStage(CDC* pDC, const RECT& stage, int C, int r, int S, 
             const int k = (i + 11) % 20;
             const int px = x + (int)std::trunc(std::cos(i * 0.5 + k * a) * kSparkleRadius);
             const int py = y + (int)std::trunc(std::sin(i * 0.5 + b) * kSparkleRadius);
-            const RECT cell = CellRect(C, r, (S + i) % 16);
+            const RECT cell = SheetSpriteRect(m_nMode, r, (S + i) % framesPerRow);
             m_Stage.BlitKeyed(&m_Sheet, px, py, &cell, K, BLIT_KEYED, FALSE);
         }
     } else {
-        const RECT cell = CellRect(C, r, S);
+        const RECT cell = SheetSpriteRect(m_nMode, r, S);
         m_Stage.BlitKeyed(&m_Sheet, x, y, &cell, K, BLIT_KEYED, FALSE);
     }
     m_Stage.Draw(pDC, &stage, nullptr);

@@ -13,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -347,10 +348,12 @@ public:
         for (int y = inside.top(); y <= inside.bottom(); ++y)
             for (int x = inside.left(); x <= inside.right(); ++x) {
                 const int index = m_pixels[(size_t)y * kStageFrame.width() + x];
-                if (StagePixel(shot, x, y) != IndexColour(index))
-                    return "(" + std::to_string(x) + ", " + std::to_string(y) + ") shows index " +
-                           std::to_string(IndexOf(StagePixel(shot, x, y))) + ", not " +
-                           std::to_string(index);
+                if (StagePixel(shot, x, y) != IndexColour(index)) {
+                    std::ostringstream out;
+                    out << "(" << x << ", " << y << ") shows index "
+                        << IndexOf(StagePixel(shot, x, y)) << ", not " << index;
+                    return out.str();
+                }
             }
         return {};
     }

@@ -430,7 +430,8 @@ TEST(SetDIBitsRle, DeltasAndRunsPastEveryEdgeAreClipped) {
                              2,   3, 0,   3, 4, 5, 6, 0}; // line 2
     for (int i = 0; i < 3; ++i)
         rle.insert(rle.end(), {0, 2, 255, 255}); // deltas far past the top
-    rle.insert(rle.end(), {4, 7});
+    rle.push_back(4);
+    rle.push_back(7);
     EXPECT_EQ(Convert(s, RleInfo(300, 3, BI_RLE8, rle.size()), rle), 2);
     EXPECT_EQ(s.Row(1), Row(3, kUntouched));
     EXPECT_EQ(s.Row(0), (Row{3, 3, 4}));

@@ -29,12 +29,15 @@ void PlaceSprite(Canvas& canvas, const Sprite& sprite, int left, int top) {
                 canvas.Set(left + x, top + y, (uint8_t)sprite.At(x, y));
 }
 
+SheetGeometry GeometryOf(SheetKind kind) {
+    return GetSheetGeometry(kind == SheetKind::Effects ? MODE_EFFECTS : MODE_ATTACK);
+}
+
 } // namespace
 
 SheetLayout LayoutOf(SheetKind kind) {
-    if (kind == SheetKind::Effects)
-        return {16, kEffectFrames, 10};
-    return {48, kAttackFrames, 10};
+    const SheetGeometry geometry = GeometryOf(kind);
+    return {geometry.cellSize, geometry.framesPerRow, kRowsPerFile};
 }
 
 Canvas MakeSheet(SheetKind kind, int file) {
@@ -66,8 +69,7 @@ SheetColours ColoursOf(SheetKind kind, int file) {
 
 std::string SheetFileName(SheetKind kind, int file) {
     char name[32];
-    snprintf(name, sizeof name, kind == SheetKind::Attack ? "attack%02d.bmp" : "effects%02d.bmp",
-             file);
+    snprintf(name, sizeof name, GeometryOf(kind).pattern, file);
     return name;
 }
 
