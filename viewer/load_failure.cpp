@@ -26,6 +26,11 @@ std::optional<sheetdiag::Diagnosis> DiagnoseLoadFailure(LPCTSTR lpszPath, int nM
                                         kRowsPerFile * geometry.cellSize);
 }
 
+sheetdiag::Diagnosis SaveUnderWay() {
+    return {"the file is still being saved: the viewer shows it once the save is complete",
+            "let the save finish, or save the sheet again if it was stopped", "save not finished"};
+}
+
 QString LoadFailureLine(const sheetdiag::Diagnosis& why, const QFont& font, int nWidth) {
     const QFontMetrics metrics(font);
     const QString whole = QString::fromStdString(sheetdiag::LongForm(why));

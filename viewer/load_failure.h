@@ -14,6 +14,10 @@
 // loads after all (its save finished in the meantime).
 std::optional<sheetdiag::Diagnosis> DiagnoseLoadFailure(LPCTSTR lpszPath, int nMode);
 
+// Why a sheet that the live reload found half-saved is not on show: the watcher waits for the
+// writes that complete it.
+sheetdiag::Diagnosis SaveUnderWay();
+
 // The diagnosis as one line at most nWidth pixels wide in font: sheetcheck's whole line when
 // it fits, else the cause in brief with the fix, cut at the right with an ellipsis when even
 // that is too wide.

@@ -4,39 +4,26 @@
 
 #include <sys/stat.h>
 
-SheetWatcher::SheetWatcher(std::function<bool()> pfnReload, QObject* pParent)
-    : QObject(pParent), m_pfnReload(std::move(pfnReload)) {
-    m_quiet.setSingleShot(true);
-    connect(&m_quiet, &QTimer::timeout, this, &SheetWatcher::OnQuiet);
-    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &SheetWatcher::OnFileChanged);
-    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this,
-            &SheetWatcher::OnFolderChanged);
+SheetWatcher::SheetWatcher(std::function<QString()> pfnHostPath,
+                           std::function<SheetLoad()> pfnReload, QObject* pParent)
+    : QObject(pParent), m_pfnHostPath(std::move(pfnHostPath)), m_pfnReload(std::move(pfnReload)) {
+    m_check.setSingleShot(true);
+    connect(&m_check, &QTimer::timeout, this, &SheetWatcher::OnCheck);
+    connect(&m_watcher, &QFileSystemWatcher::fileChanged, this, &SheetWatcher::OnEvent);
+    connect(&m_watcher, &QFileSystemWatcher::directoryChanged, this, &SheetWatcher::OnEvent);
 }
 
-void SheetWatcher::Watch(const QString& hostPath) {
-    QString path = QFileInfo(hostPath).absoluteFilePath();
-    if (path == m_path)
-        return;
-    m_quiet.stop();
-    m_nRetriesLeft = 0;
-    if (!m_watcher.files().isEmpty())
-        m_watcher.removePaths(m_watcher.files());
-    QString folder = QFileInfo(path).absolutePath();
-    if (m_watcher.directories() != QStringList{folder}) {
-        if (!m_watcher.directories().isEmpty())
-            m_watcher.removePaths(m_watcher.directories());
-        if (QFileInfo(folder).isDir())
-            m_watcher.addPath(folder);
-    }
-    m_path = path;
-    m_stamp = CurrentStamp();
-    RewatchFile();
+void SheetWatcher::Watch() {
+    m_check.stop();
+    Arm(true);
+    m_stamp = StampOf(m_path);
 }
 
-SheetWatcher::Stamp SheetWatcher::CurrentStamp() const {
+SheetWatcher::Stamp SheetWatcher::StampOf(const QString& path) {
     Stamp stamp;
     struct stat st;
-    if (m_path.isEmpty() || stat(QFile::encodeName(m_path).constData(), &st) != 0)
+    if (path.isEmpty() || stat(QFile::encodeName(path).constData(), &st) != 0 ||
+        !S_ISREG(st.st_mode))
         return stamp;
     stamp.exists = true;
     stamp.size = st.st_size;
@@ -46,32 +33,54 @@ SheetWatcher::Stamp SheetWatcher::CurrentStamp() const {
     return stamp;
 }
 
-void SheetWatcher::RewatchFile() {
+QStringList SheetWatcher::FoldersToWatch(const QString& path) {
+    QStringList folders;
+    QString folder = QFileInfo(path).absolutePath();
+    bool bFound = false;
+    for (;;) {
+        bFound = bFound || QFileInfo(folder).isDir();
+        if (bFound)
+            folders += folder;
+        const QString above = QFileInfo(folder).absolutePath();
+        if (above == folder)
+            break;
+        folder = above;
+    }
+    return folders;
+}
+
+void SheetWatcher::Arm(bool bAfresh) {
+    m_path = m_pfnHostPath ? QFileInfo(m_pfnHostPath()).absoluteFilePath() : QString();
     // A rename over the file, or a delete, ends a watch on it: the name may now stand for
-    // another file, so the watch is always taken up anew.
+    // another file, so that watch is always taken up anew.
     if (!m_watcher.files().isEmpty())
         m_watcher.removePaths(m_watcher.files());
-    if (QFileInfo::exists(m_path))
+    const QStringList folders = m_path.isEmpty() ? QStringList() : FoldersToWatch(m_path);
+    if (bAfresh || m_watcher.directories() != folders) {
+        if (!m_watcher.directories().isEmpty())
+            m_watcher.removePaths(m_watcher.directories());
+        if (!folders.isEmpty())
+            m_watcher.addPaths(folders);
+    }
+    if (StampOf(m_path).exists)
         m_watcher.addPath(m_path);
 }
 
-void SheetWatcher::OnFileChanged() {
-    m_nRetriesLeft = kRetries;
-    m_quiet.start(kQuietMs);
+void SheetWatcher::OnEvent() {
+    if (!m_check.isActive())
+        m_check.start(0);
 }
 
-void SheetWatcher::OnFolderChanged() {
-    // Any file of the folder may have changed; only the watched one matters.
-    if (CurrentStamp() == m_stamp)
+void SheetWatcher::OnCheck() {
+    // The watch is moved first, so that whatever changes after it is seen by it, and whatever
+    // changed before it by the stamp.
+    Arm(false);
+    const Stamp stamp = StampOf(m_path);
+    if (stamp == m_stamp)
         return;
-    OnFileChanged();
-}
-
-void SheetWatcher::OnQuiet() {
-    m_stamp = CurrentStamp();
-    RewatchFile();
-    if (m_pfnReload && m_pfnReload())
-        return;
-    if (m_nRetriesLeft-- > 0)
-        m_quiet.start(kRetryMs);
+    m_stamp = stamp;
+    // A sheet deleted keeps its last picture until a file of that name appears; one caught
+    // half-written keeps it until the writes that finish it arrive, each seen as an event.
+    if (stamp.exists && m_pfnReload)
+        m_pfnReload();
 }

@@ -1,12 +1,16 @@
 // Watches the sheet file on show so that the viewer re-reads it the moment the artist saves
-// it. The file's folder is watched too: editors often save to a new file and rename it over
-// the old one, which ends a watch on the file itself, and a file that appears after having
-// been missing is only seen there.
+// it. The file's folder is watched too, with every folder above it: editors often save to a
+// new file and rename it over the old one, which ends a watch on the file itself; a file that
+// appears after having been missing is only seen in its folder; and a folder deleted, renamed
+// away or not made yet is only seen in the folders above it.
 #pragma once
+
+#include "sheet_complete.h"
 
 #include <QFileSystemWatcher>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QTimer>
 
 #include <functional>
@@ -14,18 +18,15 @@
 class SheetWatcher : public QObject {
     Q_OBJECT
 public:
-    // Quiet time gathered before reading: saves arrive as bursts of events.
-    static constexpr int kQuietMs = 150;
-    // A read that fails (the file still being written) is tried again this often.
-    static constexpr int kRetryMs = 200;
-    static constexpr int kRetries = 4;
+    // pfnHostPath names the sheet as a path of the host's file system, found anew each time
+    // it is called (a folder made again may hold the name in another case); pfnReload re-reads
+    // it for the picture on show and tells whether the file was whole.
+    SheetWatcher(std::function<QString()> pfnHostPath, std::function<SheetLoad()> pfnReload,
+                 QObject* pParent = nullptr);
 
-    // pfnReload re-reads the file and returns whether the read succeeded.
-    explicit SheetWatcher(std::function<bool()> pfnReload, QObject* pParent = nullptr);
-
-    // Watches hostPath (a path of the host's file system) from now on, instead of any other.
-    void Watch(const QString& hostPath);
-    const QString& WatchedPath() const { return m_path; }
+    // Arms the watch afresh for the sheet as pfnHostPath names it now, whatever was watched
+    // before, and takes the file as it stands for the picture already on show.
+    void Watch();
 
 private:
     struct Stamp {
@@ -37,16 +38,19 @@ private:
         bool operator==(const Stamp&) const = default;
     };
 
-    Stamp CurrentStamp() const;
-    void RewatchFile();
-    void OnFileChanged();
-    void OnFolderChanged();
-    void OnQuiet();
+    static Stamp StampOf(const QString& path);
+    // The folders to watch: the nearest one of the sheet's that exists, and each above it.
+    static QStringList FoldersToWatch(const QString& path);
+    void Arm(bool bAfresh);
+    void OnEvent();
+    void OnCheck();
 
-    std::function<bool()> m_pfnReload;
+    std::function<QString()> m_pfnHostPath;
+    std::function<SheetLoad()> m_pfnReload;
     QFileSystemWatcher m_watcher;
-    QTimer m_quiet;
+    // Gathers the events of one save that arrive together into one check.
+    QTimer m_check;
     QString m_path;
+    // The file as last read, or as last found incomplete: only a change is read again.
     Stamp m_stamp;
-    int m_nRetriesLeft = 0;
 };

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
+#include <cstring>
 #include <optional>
 #include <string>
 #include <utility>
@@ -144,44 +145,56 @@ void CViewerDlg::SelectRow(int nRow) {
 
     // A sheet that cannot be read leaves the previous one in place, and the row strip says
     // why instead of showing it.
-    NoteSheetLoad(m_Sheet.Load(strPath, nullptr), strPath);
+    NoteSheetLoad(m_Sheet.Load(strPath, nullptr) ? SheetLoad::Loaded : SheetLoad::Failed, strPath);
     WatchSheet(strPath);
 }
 
-void CViewerDlg::NoteSheetLoad(BOOL bLoaded, const CString& strPath) {
-    if (bLoaded)
+void CViewerDlg::NoteSheetLoad(SheetLoad result, const CString& strPath) {
+    switch (result) {
+    case SheetLoad::Loaded:
         m_LoadFailure.reset();
-    else
+        break;
+    case SheetLoad::Incomplete:
+        m_LoadFailure = SaveUnderWay();
+        break;
+    case SheetLoad::Failed:
         m_LoadFailure = DiagnoseLoadFailure(strPath, m_nMode);
+        break;
+    }
 }
 
 void CViewerDlg::WatchSheet(const CString& strPath) {
     if (!m_pSheetWatcher)
-        m_pSheetWatcher = std::make_unique<SheetWatcher>([this] { return ReloadWatchedSheet(); });
+        m_pSheetWatcher = std::make_unique<SheetWatcher>(
+            [this] { return QString::fromStdString(AfxResolvePath(m_strWatchedPath)); },
+            [this] { return ReloadWatchedSheet(); });
     m_strWatchedPath = strPath;
-    m_pSheetWatcher->Watch(QString::fromStdString(AfxResolvePath(strPath)));
+    m_pSheetWatcher->Watch();
 }
 
-bool CViewerDlg::ReloadWatchedSheet() {
-    // Read aside and take the picture only when the read succeeds, so that a file caught
-    // half-written never blanks the picture on show; the watcher tries again.
+SheetLoad CViewerDlg::ReloadWatchedSheet() {
+    // Read aside and take the picture only from a whole file, so that a save caught
+    // half-written never shows; the writes that finish it bring the watcher back.
     CDIB fresh;
-    const BOOL bLoaded = fresh.Load(m_strWatchedPath, nullptr);
-    if (bLoaded)
+    const SheetLoad result = LoadCompleteSheet(fresh, m_strWatchedPath, nullptr);
+    if (result == SheetLoad::Loaded)
         m_Sheet.Swap(fresh);
-    // A failed read keeps a good picture on show without a reason: it may be a save still
-    // under way. Only a reason already on show is brought up to date with the file.
-    if (bLoaded || m_LoadFailure) {
-        NoteSheetLoad(bLoaded, m_strWatchedPath);
+    // A save caught half-way keeps a good picture on show; only a reason shown in its place is
+    // brought up to date with it.
+    if (result != SheetLoad::Incomplete || m_LoadFailure) {
+        NoteSheetLoad(result, m_strWatchedPath);
         InvalidateRect(&m_rcRowFrame, FALSE);
     }
-    return bLoaded != FALSE;
+    return result;
 }
 
 void CViewerDlg::OnReload() {
-    char szFolder[kSavedFolderChars];
+    // One character more than is saved tells a longer folder, which is written back only
+    // when read whole: cut, it would be a folder nobody typed (a stored one, read at start).
+    char szFolder[kSavedFolderChars + 1];
     m_FolderEdit.GetWindowText(szFolder, sizeof(szFolder));
-    WriteFolderSetting(szFolder);
+    if (strlen(szFolder) < (size_t)kSavedFolderChars)
+        WriteFolderSetting(szFolder);
     SelectRow(m_nRow);
     InvalidateRect(&m_rcRowFrame, FALSE);
 }

@@ -66,13 +66,13 @@ private:
     // The shown sheet is re-read when the artist saves it: same path, no folder read, no
     // setting written, nothing else of the state touched.
     void WatchSheet(const CString& strPath);
-    bool ReloadWatchedSheet();
+    SheetLoad ReloadWatchedSheet();
 
     void ShowDroppedSheet(const DroppedSheet& sheet);
 
     // Keeps why the file of the row on show did not load, or forgets it once a sheet loaded:
     // the diagnosis is made here, once per failed load, never by a paint.
-    void NoteSheetLoad(BOOL bLoaded, const CString& strPath);
+    void NoteSheetLoad(SheetLoad result, const CString& strPath);
     // The row strip's line about the failed load, fitted to the strip frame; empty while the
     // strip shows the sheet.
     QString LoadFailureText() const;

@@ -1,17 +1,64 @@
 // The settings file as artists write it by hand: "[Section]" lines and "key=value" lines whose
-// value is the rest of the line exactly as it stands, with no escaping or quoting at all.
+// value is the rest of the line exactly as it stands, with no escaping or quoting at all. The
+// file is kept as bytes: a write changes only the lines of the values it changes, and every
+// other line goes back as it was read, line end included, whatever its encoding.
 #include "ui_internal.h"
 
 #include <QIODevice>
 #include <QMap>
 #include <QStringList>
 
+#include <cerrno>
 #include <optional>
+#include <vector>
+
+#include <sys/stat.h>
 
 namespace {
 
-// Every line of the file as read, in order, so that a write keeps what it does not know.
+// The whole file as read, so that a write keeps what it does not know.
 const QString kLayoutKey = QStringLiteral("\x01layout");
+
+// A hand-kept settings file is a few lines; one far larger is not a settings file, and
+// reading it whole at every start would cost its size in time and memory.
+constexpr qint64 kMaxProfileBytes = 1 << 20;
+
+// One line of the file: its text and its end ("\n", "\r\n", or nothing on a last line).
+struct RawLine {
+    QByteArray text;
+    QByteArray end;
+};
+
+std::vector<RawLine> SplitLines(const QByteArray& bytes) {
+    std::vector<RawLine> lines;
+    qsizetype at = 0;
+    while (at < bytes.size()) {
+        const qsizetype newline = bytes.indexOf('\n', at);
+        if (newline < 0) {
+            lines.push_back({bytes.mid(at), QByteArray()});
+            break;
+        }
+        qsizetype textEnd = newline;
+        if (textEnd > at && bytes[textEnd - 1] == '\r')
+            --textEnd;
+        lines.push_back({bytes.mid(at, textEnd - at), bytes.mid(textEnd, newline + 1 - textEnd)});
+        at = newline + 1;
+    }
+    return lines;
+}
+
+// The line end a new line takes: that of the line before it, so that it matches the file
+// around it; the file's first line end when no line before has one.
+QByteArray LineEndAfter(const QByteArray& written, const std::vector<RawLine>& lines) {
+    if (written.endsWith("\r\n"))
+        return "\r\n";
+    if (written.endsWith('\n'))
+        return "\n";
+    for (const RawLine& line : lines)
+        if (!line.end.isEmpty())
+            return line.end;
+    return "\n";
+}
 
 // The name of a "[Section]" line; nothing for any other line.
 std::optional<QString> SectionOf(const QString& line) {
@@ -32,24 +79,21 @@ QString KeyOf(const QString& line) {
     return key;
 }
 
+QString ValueOf(const QString& line) {
+    return line.mid(line.indexOf(QLatin1Char('=')) + 1);
+}
+
 QString FullKey(const QString& section, const QString& key) {
     return section.isEmpty() ? key : section + QLatin1Char('/') + key;
 }
 
-QStringList SplitLines(const QByteArray& bytes) {
-    QStringList lines = QString::fromUtf8(bytes).split(QLatin1Char('\n'));
-    if (!lines.isEmpty() && lines.last().isEmpty())
-        lines.removeLast();
-    for (QString& line : lines)
-        if (line.endsWith(QLatin1Char('\r')))
-            line.chop(1);
-    return lines;
-}
-
 bool ReadProfile(QIODevice& device, QSettings::SettingsMap& map) {
-    const QStringList lines = SplitLines(device.readAll());
+    const QByteArray bytes = device.read(kMaxProfileBytes + 1);
+    if (bytes.size() > kMaxProfileBytes)
+        return false;
     QString section;
-    for (const QString& line : lines) {
+    for (const RawLine& raw : SplitLines(bytes)) {
+        const QString line = QString::fromUtf8(raw.text);
         if (std::optional<QString> name = SectionOf(line)) {
             section = *name;
             continue;
@@ -57,9 +101,9 @@ bool ReadProfile(QIODevice& device, QSettings::SettingsMap& map) {
         QString key = KeyOf(line);
         // The first of two equal keys counts, as on the original platform.
         if (!key.isEmpty() && !map.contains(FullKey(section, key)))
-            map.insert(FullKey(section, key), line.mid(line.indexOf(QLatin1Char('=')) + 1));
+            map.insert(FullKey(section, key), ValueOf(line));
     }
-    map.insert(kLayoutKey, lines);
+    map.insert(kLayoutKey, bytes);
     return true;
 }
 
@@ -75,39 +119,48 @@ bool WriteProfile(QIODevice& device, const QSettings::SettingsMap& map) {
     for (auto it = map.constBegin(); it != map.constEnd(); ++it)
         if (it.key() != kLayoutKey)
             unwritten[SectionPart(it.key())] += it.key();
+    const std::vector<RawLine> lines = SplitLines(map.value(kLayoutKey).toByteArray());
     QByteArray out;
-    auto line = [&out](const QString& text) { out += text.toUtf8() + '\n'; };
-    auto entry = [&](const QString& full) {
-        line(full.mid(full.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char('=') +
-             map.value(full).toString());
+    auto entryText = [&map](const QString& full) {
+        return (full.mid(full.lastIndexOf(QLatin1Char('/')) + 1) + QLatin1Char('=') +
+                map.value(full).toString())
+            .toUtf8();
+    };
+    auto newLine = [&](const QByteArray& text) {
+        const QByteArray lineEnd = LineEndAfter(out, lines);
+        if (!out.isEmpty() && !out.endsWith('\n'))
+            out += lineEnd; // the file's last line had no end of its own
+        out += text + lineEnd;
     };
     auto finishSection = [&](const QString& section) {
         for (const QString& full : unwritten.take(section))
-            entry(full);
+            newLine(entryText(full));
     };
     QString section;
-    for (const QString& text : map.value(kLayoutKey).toStringList()) {
+    for (const RawLine& raw : lines) {
+        const QString text = QString::fromUtf8(raw.text);
+        const QByteArray asRead = raw.text + raw.end;
         if (std::optional<QString> name = SectionOf(text)) {
             finishSection(section);
             section = *name;
-            line(text);
+            out += asRead;
             continue;
         }
         const QString key = KeyOf(text);
         const QString full = FullKey(section, key);
         if (key.isEmpty())
-            line(text);
+            out += asRead;
         else if (unwritten[section].removeOne(full))
-            entry(full);
+            out += map.value(full).toString() == ValueOf(text) ? asRead : entryText(full) + raw.end;
         else if (map.contains(full))
-            line(text); // a second equal key, never read: kept as it was
+            out += asRead; // a second equal key, never read: kept as it was
         // Otherwise the key was removed and its line goes.
     }
     finishSection(section);
     for (const QString& name : unwritten.keys()) {
         if (unwritten.value(name).isEmpty())
             continue;
-        line(QLatin1Char('[') + name + QLatin1Char(']'));
+        newLine((QLatin1Char('[') + name + QLatin1Char(']')).toUtf8());
         finishSection(name);
     }
     return device.write(out) == out.size();
@@ -121,6 +174,14 @@ QSettings::Format ProfileFormat() {
     static const QSettings::Format format =
         QSettings::registerFormat(QStringLiteral("conf"), ReadProfile, WriteProfile);
     return format;
+}
+
+bool IsProfileFileUsable(const std::string& path) {
+    // Opening a FIFO would wait for a writer forever, and a device may never end.
+    struct stat st;
+    if (stat(path.c_str(), &st) != 0)
+        return errno == ENOENT;
+    return S_ISREG(st.st_mode) && st.st_size <= kMaxProfileBytes;
 }
 
 } // namespace ui

@@ -119,7 +119,7 @@ std::string CWinApp::GetProfilePath() const {
 CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszDefault) {
     CString strDefault(lpszDefault);
     std::string path = GetProfilePath();
-    if (path.empty() || !lpszSection || !lpszEntry)
+    if (path.empty() || !lpszSection || !lpszEntry || !ui::IsProfileFileUsable(path))
         return strDefault;
     QSettings settings(QString::fromStdString(path), ui::ProfileFormat());
     QVariant value = settings.value(SettingsKey(lpszSection, lpszEntry));
@@ -134,7 +134,7 @@ CString CWinApp::GetProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTST
 // leaves the previous store whole.
 BOOL CWinApp::WriteProfileString(LPCTSTR lpszSection, LPCTSTR lpszEntry, LPCTSTR lpszValue) {
     std::string path = GetProfilePath();
-    if (path.empty() || !lpszSection)
+    if (path.empty() || !lpszSection || !ui::IsProfileFileUsable(path))
         return FALSE;
     QSettings settings(QString::fromStdString(path), ui::ProfileFormat());
     if (!lpszEntry) {

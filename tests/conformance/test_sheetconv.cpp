@@ -85,6 +85,7 @@ TEST(Sheetconv, WritesThroughLinksAndIntoPipesWithoutReplacingThem) {
 
     // A link to an existing file, and one to a file not made yet, relative to the link.
     WriteBytes(scratch / "old.bmp", {1, 2, 3});
+    ASSERT_EQ(chmod((scratch / "old.bmp").c_str(), 06755), 0);
     ASSERT_EQ(symlink("old.bmp", (scratch / "to-old.bmp").c_str()), 0);
     ASSERT_EQ(symlink("new.bmp", (scratch / "to-new.bmp").c_str()), 0);
     for (const char* link : {"to-old.bmp", "to-new.bmp"}) {
@@ -94,6 +95,9 @@ TEST(Sheetconv, WritesThroughLinksAndIntoPipesWithoutReplacingThem) {
         EXPECT_TRUE(S_ISLNK(st.st_mode)) << link << " must stay a link";
     }
     EXPECT_EQ(ReadBytes(scratch / "old.bmp"), expected);
+    struct stat replaced;
+    ASSERT_EQ(stat((scratch / "old.bmp").c_str(), &replaced), 0);
+    EXPECT_EQ(replaced.st_mode & 07777, 0755u) << "the bits kept, without setuid and setgid";
     EXPECT_EQ(ReadBytes(scratch / "new.bmp"), expected);
 
     // A pipe receives the bytes and stays a pipe. Its read end is open before sheetconv runs,

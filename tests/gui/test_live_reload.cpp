@@ -1,13 +1,16 @@
 // The shown sheet is re-read when the artist saves it, whichever way the editor saves.
+#include "churn_support.h"
 #include "gui_support.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QFile>
 #include <QScreen>
 #include <QTest>
 #include <QThread>
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 #include <string>
@@ -38,6 +41,33 @@ std::vector<char> SheetBytes(const std::string& scratch, int nIndex) {
 
 bool IsChecked(QWidget* button) {
     return qobject_cast<QAbstractButton*>(button)->isChecked();
+}
+
+// The same picture as run-length data: each row as runs of up to 255 pixels and a line end,
+// the last one turned into the end-of-bitmap code; the header gives the data's size.
+std::vector<BYTE> RunLengthOf(const std::vector<BYTE>& bmp) {
+    BITMAPFILEHEADER bf;
+    BITMAPINFOHEADER bi;
+    memcpy(&bf, bmp.data(), sizeof(bf));
+    memcpy(&bi, bmp.data() + sizeof(bf), sizeof(bi));
+    const size_t stride = ((size_t)bi.biWidth + 3) & ~(size_t)3;
+    std::vector<BYTE> out(bmp.begin(), bmp.begin() + bf.bfOffBits);
+    for (int y = 0; y < bi.biHeight; ++y) {
+        const BYTE* row = &bmp[bf.bfOffBits + y * stride];
+        for (int x = 0, n = 1; x < bi.biWidth; x += n, n = 1) {
+            while (x + n < bi.biWidth && n < 255 && row[x + n] == row[x])
+                ++n;
+            out.insert(out.end(), {(BYTE)n, row[x]});
+        }
+        out.insert(out.end(), {0, 0});
+    }
+    out.back() = 1;
+    bi.biCompression = BI_RLE8;
+    bi.biSizeImage = (DWORD)(out.size() - bf.bfOffBits);
+    bf.bfSize = (DWORD)out.size();
+    memcpy(out.data(), &bf, sizeof(bf));
+    memcpy(out.data() + sizeof(bf), &bi, sizeof(bi));
+    return out;
 }
 
 class LiveReload : public GuiTest {
@@ -115,5 +145,50 @@ TEST_F(LiveReload, ChangesToOtherFilesReadNothing) {
         QTest::qWait(500);
         EXPECT_EQ(opens.Take("attack00.bmp"), 0);
         EXPECT_EQ(StripPixel(window), SheetColour(10));
+    });
+}
+
+TEST_F(LiveReload, ASaveThatPausesHalfWayShowsOnlyWhenComplete) {
+    const std::vector<BYTE> saves[] = {
+        PatternBmp(384, 480, 3), RunLengthOf(PatternBmp(384, 480, 4)),
+        SpriteJpeg(384, 480, 85, false), SpriteJpeg(384, 480, 70, true)};
+    RunViewer([&](CViewerDlg& dlg, QWidget& window) {
+        const ViewerDriver viewer(dlg, window);
+        CDIB shown;
+        ASSERT_TRUE(shown.Load(Sheet().c_str(), nullptr));
+        auto shows = [&](const CDIB& sheet) {
+            return StripMismatch(window, viewer, sheet).empty();
+        };
+        ASSERT_TRUE(QTest::qWaitFor([&] { return shows(shown); }, 2000));
+        for (const std::vector<BYTE>& save : saves) {
+            CDIB next;
+            CMemFile whole(save);
+            ASSERT_TRUE(next.Read(&whole, nullptr));
+            FILE* out = std::fopen(Sheet().c_str(), "wb");
+            ASSERT_NE(out, nullptr);
+            std::fwrite(save.data(), 1, save.size() / 2, out);
+            std::fflush(out);
+            QTest::qWait(400);
+            EXPECT_EQ(StripMismatch(window, viewer, shown), "")
+                << "half of a save of " << save.size();
+            std::fwrite(save.data() + save.size() / 2, 1, save.size() - save.size() / 2, out);
+            std::fclose(out);
+            EXPECT_TRUE(QTest::qWaitFor([&] { return shows(next); }, 1000)) << save.size();
+            shown.Swap(next);
+        }
+    });
+}
+
+TEST_F(LiveReload, TheSheetIsTakenUpAgainWhenItsFolderIsMadeAgain) {
+    RunViewer([&](CViewerDlg&, QWidget& window) {
+        ASSERT_TRUE(StripShowsWithin(window, 10, 2000));
+        ASSERT_TRUE(QDir(QString::fromStdString(ArtFolder())).removeRecursively());
+        QTest::qWait(300);
+        EXPECT_EQ(StripPixel(window), SheetColour(10));
+        ASSERT_TRUE(QDir().mkpath(QString::fromStdString(ArtFolder())));
+        WriteSheet(ArtFolder() + "/ATTACK00.BMP", 384, 480, 70); // the name in another case
+        EXPECT_TRUE(StripShowsWithin(window, 70, 1000));
+        WriteSheet(ArtFolder() + "/ATTACK00.BMP", 384, 480, 80);
+        EXPECT_TRUE(StripShowsWithin(window, 80, 1000));
     });
 }

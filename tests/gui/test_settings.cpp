@@ -95,7 +95,7 @@ TEST_F(Settings, AHandWrittenFileReadsAsWrittenAndKeepsItsOtherLines) {
     EXPECT_TRUE(m_app.WriteProfileString("Prefs", "fileName", "C:\\Users\\me\\art"));
     EXPECT_TRUE(m_app.WriteProfileString("Prefs", "size", "48"));
     EXPECT_TRUE(m_app.WriteProfileString("New", "key", "v=1"));
-    EXPECT_EQ(ReadAll(SettingsFile()), "; kept by hand\n"
+    EXPECT_EQ(ReadAll(SettingsFile()), "; kept by hand\r\n"
                                        "[Other]\n"
                                        "fileName=not this one\n"
                                        "[Prefs]\n"
@@ -111,6 +111,17 @@ TEST_F(Settings, AHandWrittenFileReadsAsWrittenAndKeepsItsOtherLines) {
     // A line break cannot be stored as typed, so it is not stored at all.
     EXPECT_FALSE(m_app.WriteProfileString("Prefs", "fileName", "a\n[Other]"));
     EXPECT_STREQ(m_app.GetProfileString("Prefs", "fileName", "d"), "C:\\Users\\me\\art");
+}
+
+TEST_F(Settings, LinesOfAnyBytesAndLineEndsAreWrittenBackExactly) {
+    const std::string latin1 = "; caf\xe9 au lait\r\n";
+    const std::string binary("\x00\x01\xfe\xff bin=\x80\r\r\n", 14);
+    const std::string tail = "note=\xe9t\xe9\r\nlast line without end";
+    WriteAll(SettingsFile(), latin1 + "[Prefs]\r\nfileName=old\r\n" + binary + tail);
+    EXPECT_TRUE(m_app.WriteProfileString("Prefs", "fileName", "C:\\new"));
+    EXPECT_TRUE(m_app.WriteProfileString("Prefs", "extra", "1"));
+    EXPECT_EQ(ReadAll(SettingsFile()),
+              latin1 + "[Prefs]\r\nfileName=C:\\new\r\n" + binary + tail + "\r\nextra=1\r\n");
 }
 
 TEST_F(Settings, AFailedWriteIsReportedAndChangesNothing) {
@@ -142,4 +153,34 @@ TEST_F(GuiTest, AReadOnlyStoreIsNotAnError) {
         EXPECT_EQ(ReadAll(SettingsFile()), before);
     }
     chmod((ConfigHome() + "/Marrowfen").c_str(), 0755);
+}
+
+// A settings path that is not a plain file of a settings file's size, and a stored folder
+// longer than the reload reads: the viewer starts, and neither start nor Reload writes.
+TEST_F(GuiTest, AStoreTheViewerCannotTakeWholeIsLeftUntouched) {
+    const std::string longFolder = ArtFolder() + "/" + std::string(1200, 'x');
+    const struct {
+        std::string bytes; // empty: a FIFO
+        std::string folder;
+    } stores[] = {{"", "c:\\Kyr\\art"},
+                  {"[Prefs]\nfileName=/elsewhere\n;" + std::string(1 << 20, 'p'), "c:\\Kyr\\art"},
+                  {"[Prefs]\nfileName=" + longFolder, longFolder}};
+    for (const auto& store : stores) {
+        QDir().mkpath(QString::fromStdString(ConfigHome() + "/Marrowfen"));
+        QFile::remove(QString::fromStdString(SettingsFile()));
+        if (store.bytes.empty())
+            ASSERT_EQ(mkfifo(SettingsFile().c_str(), 0600), 0);
+        else
+            WriteAll(SettingsFile(), store.bytes);
+        RunViewer([&](CViewerDlg& dlg, QWidget&) {
+            EXPECT_EQ(Text(Item(dlg, IDC_FOLDER)), store.folder);
+            QTest::mouseClick(Item(dlg, IDC_RELOAD), Qt::LeftButton);
+        });
+        struct stat st {};
+        ASSERT_EQ(stat(SettingsFile().c_str(), &st), 0);
+        if (store.bytes.empty())
+            EXPECT_TRUE(S_ISFIFO(st.st_mode));
+        else
+            EXPECT_TRUE(ReadAll(SettingsFile()) == store.bytes) << store.bytes.substr(0, 30);
+    }
 }

@@ -1,6 +1,7 @@
 // A sheet caught while the artist's editor is still writing it: every prefix of a small BMP
 // and of small JPEGs is loaded, and the whole file loaded next must give the exact picture.
 #include "read_test_support.h"
+#include "sheet_complete.h"
 
 #include <QTemporaryDir>
 
@@ -234,4 +235,56 @@ TEST_F(HalfWritten, EveryPrefixOfAJpegIsRefusedWholeOrDecodedAndTheWholeFileIsEx
                 break;
         }
     }
+}
+
+namespace {
+
+// An 8-bit run-length sheet: runs, literal groups of odd length, a move and line ends.
+std::vector<BYTE> SmallRle8(bool bSizeInHeader) {
+    BmpBuilder b;
+    b.info.biWidth = 12;
+    b.info.biHeight = 3;
+    b.info.biCompression = BI_RLE8;
+    b.table.assign(256, RGBQUAD{1, 2, 3, 0});
+    b.pixels = {5, 9, 0, 3, 1, 2, 3, 0, 4, 7, 0, 0, 0, 2, 3, 1, 9, 4, 0, 1};
+    b.info.biSizeImage = bSizeInHeader ? (DWORD)b.pixels.size() : 0;
+    if (!bSizeInHeader) {
+        b.fixSizes = false;
+        b.file.bfOffBits = 14 + 40 + 1024;
+    }
+    return b.Build();
+}
+
+BOOL PrefixComplete(const std::vector<BYTE>& file, size_t n) {
+    CMemFile mem(std::vector<BYTE>(file.begin(), file.begin() + (ptrdiff_t)n));
+    return IsSheetComplete(&mem);
+}
+
+} // namespace
+
+TEST(SheetComplete, OnlyTheWholeFileOfEachKindIsComplete) {
+    const std::vector<BYTE> jpeg = EncodeJpeg(SpritePicture(40, 24), 40, 24, 3, JpegOptions{});
+    const std::vector<BYTE> progressive =
+        EncodeJpeg(SpritePicture(40, 24), 40, 24, 3, JpegOptions{80, true, 1});
+    const std::vector<BYTE> files[] = {SmallBmp(), SmallRle8(true), jpeg, progressive};
+    for (const std::vector<BYTE>& file : files) {
+        ASSERT_GT(file.size(), 100u);
+        EXPECT_TRUE(PrefixComplete(file, file.size()));
+        for (size_t n = 0; n < file.size(); ++n)
+            ASSERT_FALSE(PrefixComplete(file, n)) << "a cut at " << n << " of " << file.size();
+        // Bytes after the picture's end (a writer's padding, a trailer) change nothing.
+        std::vector<BYTE> longer = file;
+        longer.insert(longer.end(), {0xFF, 0xD8, 0, 0, 0xFF});
+        EXPECT_TRUE(PrefixComplete(longer, longer.size()));
+    }
+
+    // Without a size, run-length data tells its end only by its end-of-bitmap code: a cut
+    // inside a code is unfinished, one between codes cannot be told from a finished file.
+    const std::vector<BYTE> rle = SmallRle8(false);
+    const size_t pixelsAt = 14 + 40 + 1024;
+    EXPECT_TRUE(PrefixComplete(rle, rle.size()));
+    EXPECT_FALSE(PrefixComplete(rle, pixelsAt - 1));
+    EXPECT_FALSE(PrefixComplete(rle, pixelsAt + 1)); // inside a run
+    EXPECT_FALSE(PrefixComplete(rle, pixelsAt + 6)); // inside the literal group
+    EXPECT_TRUE(PrefixComplete(rle, pixelsAt + 8));  // after the literal group
 }

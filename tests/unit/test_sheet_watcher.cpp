@@ -42,16 +42,23 @@ protected:
         ASSERT_TRUE(m_dir.isValid());
         m_sheet = m_dir.filePath("attack00.bmp");
         WriteFile(m_sheet, "first");
-        m_watcher = std::make_unique<SheetWatcher>([this] {
-            ++m_reads;
-            QFile f(m_sheet);
-            return f.open(QIODevice::ReadOnly) && f.readAll() != "broken";
-        });
-        m_watcher->Watch(m_sheet);
+        m_watched = m_sheet;
+        m_watcher = std::make_unique<SheetWatcher>([this] { return m_watched; },
+                                                   [this] {
+                                                       ++m_reads;
+                                                       QFile f(m_watched);
+                                                       if (!f.open(QIODevice::ReadOnly))
+                                                           return SheetLoad::Failed;
+                                                       return f.readAll() == "broken"
+                                                                  ? SheetLoad::Incomplete
+                                                                  : SheetLoad::Loaded;
+                                                   });
+        m_watcher->Watch();
     }
 
     QTemporaryDir m_dir;
     QString m_sheet;
+    QString m_watched;
     int m_reads = 0;
     std::unique_ptr<SheetWatcher> m_watcher;
 };
@@ -78,7 +85,7 @@ TEST_F(SheetWatcherTest, SeesAFileRenamedOverTheSheetAndKeepsWatching) {
 
 TEST_F(SheetWatcherTest, SeesTheSheetDeletedAndWrittenAgain) {
     ASSERT_TRUE(QFile::remove(m_sheet));
-    WaitFor([] { return false; }, 1200); // the failed reads give up within a second or so
+    WaitFor([] { return false; }, 300);
     int afterDelete = m_reads;
     WriteFile(m_sheet, "back");
     EXPECT_TRUE(WaitFor([&] { return m_reads > afterDelete; }, 1000));
@@ -91,11 +98,13 @@ TEST_F(SheetWatcherTest, ChangesToOtherFilesReadNothing) {
     EXPECT_EQ(m_reads, 0);
 }
 
-TEST_F(SheetWatcherTest, RetriesAFailedReadAndStopsOnSuccess) {
+TEST_F(SheetWatcherTest, ReadsAnIncompleteFileAgainOnlyWhenItChanges) {
     WriteFile(m_sheet, "broken");
-    ASSERT_TRUE(WaitFor([&] { return m_reads >= 2; }, 1000)); // first read and one retry
+    ASSERT_TRUE(WaitFor([&] { return m_reads == 1; }, 1000));
+    WaitFor([] { return false; }, 400);
+    EXPECT_EQ(m_reads, 1);
     WriteFile(m_sheet, "fixed"); // the artist's editor finishes the save
-    EXPECT_TRUE(WaitFor([&] { return m_reads >= 3; }, 1000));
+    EXPECT_TRUE(WaitFor([&] { return m_reads == 2; }, 1000));
     int settled = m_reads;
     WaitFor([] { return false; }, 600);
     EXPECT_EQ(m_reads, settled);
@@ -103,11 +112,37 @@ TEST_F(SheetWatcherTest, RetriesAFailedReadAndStopsOnSuccess) {
 
 TEST_F(SheetWatcherTest, WatchingAnotherPathForgetsTheFirst) {
     QString other = m_dir.filePath("effects00.bmp");
-    m_watcher->Watch(other);
-    EXPECT_EQ(m_watcher->WatchedPath(), QFileInfo(other).absoluteFilePath());
+    m_watched = other;
+    m_watcher->Watch();
     WriteFile(m_sheet, "changed");
     WaitFor([] { return false; }, 400);
     EXPECT_EQ(m_reads, 0);
     WriteFile(other, "appears");
     EXPECT_TRUE(WaitFor([&] { return m_reads == 1; }, 1000));
+}
+
+// The folder deleted, renamed away and made again, and a sheet whose folders do not exist
+// yet: each time the sheet appears it is read, and the watch goes on from there.
+TEST_F(SheetWatcherTest, TakesUpTheSheetWhenItsFolderAppearsAgain) {
+    QDir dir(m_dir.path());
+    m_watched = m_dir.filePath("art/sub/attack00.bmp");
+    m_watcher->Watch();
+    ASSERT_TRUE(dir.mkpath("art/sub"));
+    WriteFile(m_watched, "made");
+    ASSERT_TRUE(WaitFor([&] { return m_reads == 1; }, 1000));
+
+    ASSERT_TRUE(QDir(m_dir.filePath("art")).removeRecursively());
+    WaitFor([] { return false; }, 200);
+    ASSERT_TRUE(dir.mkpath("art/sub"));
+    WriteFile(m_watched, "again");
+    ASSERT_TRUE(WaitFor([&] { return m_reads == 2; }, 1000));
+    WriteFile(m_watched, "saved in place");
+    ASSERT_TRUE(WaitFor([&] { return m_reads == 3; }, 1000));
+
+    ASSERT_TRUE(dir.rename("art", "old"));
+    WaitFor([] { return false; }, 200);
+    ASSERT_TRUE(dir.rename("old", "art"));
+    EXPECT_TRUE(WaitFor([&] { return m_reads == 4; }, 1000));
+    WriteFile(m_watched, "and on");
+    EXPECT_TRUE(WaitFor([&] { return m_reads == 5; }, 1000));
 }

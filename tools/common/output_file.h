@@ -6,7 +6,9 @@
 
 // Writes bytes to path:
 // - a regular file, or a name that does not exist yet, is replaced at once by a complete new
-//   file (written beside it and renamed over it); a replaced file keeps its permission bits;
+//   file (written beside it and renamed over it); a replaced file keeps its permission bits,
+//   without setuid, setgid and sticky; nothing of the new file is left when the tool is
+//   stopped (SIGINT, SIGTERM, SIGHUP; where the file system has unnamed files, even SIGKILL);
 // - a symbolic link keeps pointing where it did: the file at the end of its chain gets the
 //   bytes, by the same rule (so a link to a file not yet made makes that file);
 // - anything else that is not a regular file (a pipe, a terminal, /dev/null) is written in

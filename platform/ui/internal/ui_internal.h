@@ -8,6 +8,8 @@
 #include <QSettings>
 #include <QString>
 
+#include <string>
+
 namespace ui {
 
 class DialogWidget;
@@ -42,5 +44,8 @@ QPixmap IconPixmap(HICON hIcon, int nSize, qreal dpr = 1.0);
 
 // The settings file's format: "key=value" lines whose value is kept exactly as typed.
 QSettings::Format ProfileFormat();
+// Whether the settings store may open path: a regular file of a settings file's size, or
+// none yet. Anything else is left alone, neither read nor written.
+bool IsProfileFileUsable(const std::string& path);
 
 } // namespace ui
