@@ -587,24 +587,22 @@ TEST_F(ViewerPaint, TheRowStripSaysWhyAFileDoesNotLoadUntilASheetLoads) {
     std::ifstream in(Art("attack00.bmp"), std::ios::binary);
     std::vector<uint8_t> v5((std::istreambuf_iterator<char>(in)), {});
     v5[14] = 124; // the size of the info header
-    const struct {
-        std::vector<uint8_t> bytes; // none: no file
-        const char* why;
-    } cases[] = {{v5, "V5 BMP header"},
-                 {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0}, "a PNG file"},
-                 {{}, "no such file"}};
+    // Bytes of the bad sheet (none: no file) and the cause in brief.
+    const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+        {v5, "V5 BMP header"},
+        {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0}, "a PNG file"},
+        {{}, "no such file"}};
     Run([&](PaintedViewer& viewer) {
-        for (const auto& c : cases) {
-            SCOPED_TRACE(c.why);
+        for (const auto& [bytes, why] : cases) {
+            SCOPED_TRACE(why);
             const std::string bad = Art("attack01.bmp");
-            ASSERT_TRUE(c.bytes.empty() ? std::remove(bad.c_str()) == 0
-                                        : fixtures::WriteFileBytes(bad.c_str(), c.bytes));
+            ASSERT_TRUE(bytes.empty() ? std::remove(bad.c_str()) == 0
+                                      : fixtures::WriteFileBytes(bad.c_str(), bytes));
             viewer.SetText(IDC_ROW, "10");
             viewer.Tick();
             QImage shot = viewer.Shot();
             const std::string line = viewer.LoadFailureLine();
-            EXPECT_EQ(line.rfind("does not load: " + std::string(c.why) + ". Fix: ", 0), 0u)
-                << line;
+            EXPECT_EQ(line.rfind("does not load: " + why + ". Fix: ", 0), 0u) << line;
             int lit = 0;
             for (int y = kRowFrame.top() + 1; y < kRowFrame.bottom(); ++y)
                 for (int x = kRowFrame.left() + 1; x < kRowFrame.right(); ++x) {
