@@ -16,8 +16,10 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QEvent>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWidget>
 #include <QWindow>
 
 #include <algorithm>
@@ -126,7 +128,9 @@ void BM_SaveToScreen(benchmark::State& state) {
     fixtures::WriteFileBytes(sheet.c_str(), sheets[0]);
     const std::string store = "[Prefs]\nfileName=" + art.path().toStdString() + "\n";
     QDir().mkpath(config.filePath("Marrowfen"));
-    fixtures::WriteFileBytes(config.filePath("Marrowfen/kyrattack.conf").toUtf8().constData(),
+    // The store is named after the running program.
+    const QString exe = QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
+    fixtures::WriteFileBytes(config.filePath("Marrowfen/" + exe + ".conf").toUtf8().constData(),
                              std::vector<uint8_t>(store.begin(), store.end()));
 
     std::vector<double> milliseconds;
