@@ -407,6 +407,10 @@ std::optional<Diagnosis> DiagnoseFile(const std::string& hostPath, int sheetWidt
                                       int sheetHeight) {
     // Opening a pipe would wait for a writer, and a folder has no bytes to tell anything by.
     std::error_code ec;
+    if (!std::filesystem::exists(hostPath, ec))
+        return Diagnosis{"there is no file of that name in the folder, in any case of its letters",
+                         "check the art folder, or save the sheet there under that name",
+                         "no such file"};
     if (!std::filesystem::is_regular_file(hostPath, ec))
         return Diagnosis{"it is not a file but a folder, device or pipe",
                          "put the sheet file itself in its place", "not a file"};

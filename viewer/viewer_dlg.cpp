@@ -1,6 +1,7 @@
 #include "viewer_dlg.h"
 
 #include "about_dlg.h"
+#include "load_failure.h"
 
 #include <QString>
 
@@ -161,9 +162,24 @@ void CViewerDlg::SelectRow(int nRow) {
     CString strPath = SheetPath(szFolder, strFile);
     m_InfoLine.SetWindowText(SheetInfoLine(m_nRow, strFile));
 
-    // A sheet that cannot be read leaves the previous one in place; nothing is reported.
-    m_Sheet.Load(strPath, nullptr);
+    // A sheet that cannot be read leaves the previous one in place, and the row strip says
+    // why instead of showing it.
+    NoteSheetLoad(m_Sheet.Load(strPath, nullptr) ? SheetLoad::Loaded : SheetLoad::Failed, strPath);
     WatchSheet(strPath);
+}
+
+void CViewerDlg::NoteSheetLoad(SheetLoad result, const CString& strPath) {
+    switch (result) {
+    case SheetLoad::Loaded:
+        m_LoadFailure.reset();
+        break;
+    case SheetLoad::Incomplete:
+        m_LoadFailure = SaveUnderWay();
+        break;
+    case SheetLoad::Failed:
+        m_LoadFailure = DiagnoseLoadFailure(strPath, m_nMode);
+        break;
+    }
 }
 
 void CViewerDlg::WatchSheet(const CString& strPath) {
@@ -180,10 +196,14 @@ SheetLoad CViewerDlg::ReloadWatchedSheet() {
     // half-written never shows; the writes that finish it bring the watcher back.
     CDIB fresh;
     const SheetLoad result = LoadCompleteSheet(fresh, m_strWatchedPath, nullptr);
-    if (result != SheetLoad::Loaded)
-        return result;
-    m_Sheet.Swap(fresh);
-    InvalidateRect(&m_rcRowFrame, FALSE);
+    if (result == SheetLoad::Loaded)
+        m_Sheet.Swap(fresh);
+    // A save caught half-way keeps a good picture on show; only a reason shown in its place is
+    // brought up to date with it.
+    if (result != SheetLoad::Incomplete || m_LoadFailure) {
+        NoteSheetLoad(result, m_strWatchedPath);
+        InvalidateRect(&m_rcRowFrame, FALSE);
+    }
     return result;
 }
 

@@ -6,9 +6,13 @@
 #include "dib.h"
 #include "resource.h"
 #include "sheet.h"
+#include "sheet_diagnosis.h"
 #include "sheet_watcher.h"
 
+#include <QString>
+
 #include <memory>
+#include <optional>
 #include <string>
 
 enum { THROW_IDLE = 0, THROW_FLYING = 1 };
@@ -72,6 +76,14 @@ private:
     void ShowDroppedSheet(const DroppedSheet& sheet);
     void OpenStartPath();
 
+    // Keeps why the file of the row on show did not load, or forgets it once a sheet loaded:
+    // the diagnosis is made here, once per failed load, never by a paint.
+    void NoteSheetLoad(SheetLoad result, const CString& strPath);
+    // The row strip's line about the failed load, fitted to the strip frame; empty while the
+    // strip shows the sheet.
+    QString LoadFailureText() const;
+    void PaintLoadFailure(CDC* pDC);
+
     // What one paint shows: the row in its file r, the close-up's frame A, and the stage
     // sprite's frame S at (x, y) in stage coordinates, unless the throw ended in this paint.
     struct PaintFrame {
@@ -125,4 +137,6 @@ private:
     std::unique_ptr<SheetWatcher> m_pSheetWatcher;
     // The key index the stage was filled with when it was made.
     int m_nStageKey = -1;
+    // Why the file of the row on show did not load; nothing while its picture is on show.
+    std::optional<sheetdiag::Diagnosis> m_LoadFailure;
 };

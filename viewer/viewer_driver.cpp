@@ -203,3 +203,7 @@ HICON ViewerDriver::Icon() const {
 bool ViewerDriver::IgnoringRowChange() const {
     return m_dlg.m_bIgnoreRowChange != FALSE;
 }
+
+std::string ViewerDriver::LoadFailureLine() const {
+    return m_dlg.LoadFailureText().toStdString();
+}

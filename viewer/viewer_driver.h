@@ -10,6 +10,7 @@
 #include <QImage>
 
 #include <memory>
+#include <string>
 
 class QWidget;
 
@@ -74,6 +75,9 @@ public:
     HICON Icon() const;
     // Whether the next change of the row edit is the dialog's own write, to be ignored.
     bool IgnoringRowChange() const;
+    // The line the row strip shows, in place of the sheet, about a file of the row on show that
+    // did not load; empty while the strip shows the sheet.
+    std::string LoadFailureLine() const;
 
     QWidget& Window() const { return m_window; }
 

@@ -160,7 +160,10 @@ void CViewerDlg::PlaceStageSprite(PaintFrame& frame) {
 void CViewerDlg::DrawRowStrip(CDC* pDC, const PaintFrame& frame, bool bLoaded) {
     const RECT rowSource = SheetRowRect(m_nMode, frame.r);
     pDC->FillSolidRect(&m_rcRowFrame, 0);
-    if (bLoaded)
+    // A row whose file did not load shows why, not what the sheet holds from an earlier file.
+    if (m_LoadFailure)
+        PaintLoadFailure(pDC);
+    else if (bLoaded)
         m_Sheet.Draw(pDC, &m_rcRowStrip, &rowSource);
 }
 

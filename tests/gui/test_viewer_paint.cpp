@@ -9,7 +9,9 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <set>
 #include <sstream>
 #include <string>
@@ -559,7 +561,7 @@ TEST_F(ViewerPaint, WithoutASheetOnlyTheStripFrameIsPainted) {
         QImage shot = viewer.Shot();
         const QColor background = viewer.Window().palette().color(QPalette::Window);
         // The frame control's sunken edge is its own.
-        EXPECT_TRUE(AreaSolid(shot, kRowFrame.adjusted(1, 1, -1, -1), Qt::black));
+        EXPECT_TRUE(AreaSolid(shot, QRect(91, 134, 397, 10), Qt::black));
         EXPECT_TRUE(AreaSolid(shot, kStageFrame.adjusted(2, 2, -2, -2), background));
         EXPECT_TRUE(AreaSolid(shot, kCloseUpFrame.adjusted(2, 2, -2, -2), background));
         EXPECT_EQ(viewer.Stage().m_pBits, nullptr);
@@ -576,5 +578,48 @@ TEST_F(ViewerPaint, TimerPaintsLeaveTheRowStripAsItWas) {
         EXPECT_EQ(shot.pixelColor(kCloseUpFrame.center()), IndexColour(200));
         for (int n = 0; n < 8; ++n)
             EXPECT_EQ(shot.pixelColor(97 + n * 48 + 24, 165), IndexColour(SpriteIndex(0, n)));
+    });
+}
+
+// A file that does not load shows, where its row would be, why and the fix; the close-up and the
+// information line go on as they were, and a sheet that loads takes the strip back.
+TEST_F(ViewerPaint, TheRowStripSaysWhyAFileDoesNotLoadUntilASheetLoads) {
+    std::ifstream in(Art("attack00.bmp"), std::ios::binary);
+    std::vector<uint8_t> v5((std::istreambuf_iterator<char>(in)), {});
+    v5[14] = 124; // the size of the info header
+    // Bytes of the bad sheet (none: no file) and the cause in brief.
+    const std::pair<std::vector<uint8_t>, std::string> cases[] = {
+        {v5, "V5 BMP header"},
+        {{0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0}, "a PNG file"},
+        {{}, "no such file"}};
+    Run([&](PaintedViewer& viewer) {
+        for (const auto& [bytes, why] : cases) {
+            SCOPED_TRACE(why);
+            const std::string bad = Art("attack01.bmp");
+            ASSERT_TRUE(bytes.empty() ? std::remove(bad.c_str()) == 0
+                                      : fixtures::WriteFileBytes(bad.c_str(), bytes));
+            viewer.SetText(IDC_ROW, "10");
+            viewer.Tick();
+            QImage shot = viewer.Shot();
+            const std::string line = viewer.LoadFailureLine();
+            EXPECT_EQ(line.rfind("does not load: " + why + ". Fix: ", 0), 0u) << line;
+            int lit = 0;
+            for (int y = kRowFrame.top() + 1; y < kRowFrame.bottom(); ++y)
+                for (int x = kRowFrame.left() + 1; x < kRowFrame.right(); ++x) {
+                    ASSERT_EQ(IndexOf(shot.pixelColor(x, y)), -1) << "the old sheet at " << x;
+                    lit += shot.pixelColor(x, y) != Qt::black;
+                }
+            EXPECT_GT(lit, 100) << "the line's text";
+            EXPECT_NE(CloseUpCell(shot, 0), -1);
+            EXPECT_EQ(Text(viewer.Control(IDC_INFO)),
+                      "This is the row at offset 0 of the file attack01.bmp");
+
+            WriteCellSheet(Art("attack01.bmp"), MODE_ATTACK);
+            viewer.Click(IDC_RELOAD);
+            viewer.Tick();
+            EXPECT_EQ(viewer.LoadFailureLine(), "");
+            EXPECT_EQ(CellOf(viewer.Shot().pixelColor(97 + 3 * 48 + 24, 165), 0), 3);
+            viewer.SetText(IDC_ROW, "0");
+        }
     });
 }
