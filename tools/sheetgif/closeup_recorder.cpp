@@ -48,11 +48,9 @@ bool FrameFromImage(const QImage& image, GifFrame& frame) {
 RecordResult RecordCloseUp(CViewerDlg& dlg, QWidget& window, const ThrowSettings& settings,
                            ThrowRecording& recording) {
     ViewerDriver viewer(dlg, window);
-    viewer.StopAnimationTimer();
-    if (!SetUpAsTheUserWould(viewer, settings))
-        return RecordResult::Failed;
-    if (!viewer.Sheet().m_pBMI || !viewer.Sheet().m_pBits)
-        return RecordResult::SheetUnreadable;
+    if (RecordResult prepared = PrepareRecording(viewer, settings);
+        prepared != RecordResult::Recorded)
+        return prepared;
 
     const int ticksPerFrame = settings.bFpsX2 ? 1 : kNormalTicksPerFrame;
     const int frames = GetSheetGeometry(viewer.Mode()).framesPerRow;

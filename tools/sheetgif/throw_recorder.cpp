@@ -17,8 +17,7 @@ namespace {
 constexpr int kMaxFrames = 1000;
 constexpr int kPaintWaitMs = 10000;
 
-} // namespace
-
+// Sets the dialog up as the user would; whether every control answered.
 bool SetUpAsTheUserWould(ViewerDriver& viewer, const ThrowSettings& settings) {
     bool ok = viewer.Click(settings.bEffects ? IDC_EFFECTS_MODE : IDC_ATTACK_MODE);
     CString strRow;
@@ -32,6 +31,18 @@ bool SetUpAsTheUserWould(ViewerDriver& viewer, const ThrowSettings& settings) {
     ok = ok && viewer.SetCheck(IDC_SMEAR, false);
     ok = ok && viewer.SetText(IDC_FOLDER, settings.folder.c_str());
     return ok && viewer.Click(IDC_RELOAD);
+}
+
+} // namespace
+
+RecordResult PrepareRecording(ViewerDriver& viewer, const ThrowSettings& settings) {
+    viewer.StopAnimationTimer();
+    if (!SetUpAsTheUserWould(viewer, settings))
+        return RecordResult::Failed;
+    // The viewer started on a folder without sheets, so a picture now is this sheet's.
+    if (!viewer.Sheet().m_pBMI || !viewer.Sheet().m_pBits)
+        return RecordResult::SheetUnreadable;
+    return RecordResult::Recorded;
 }
 
 bool WaitFor(const std::function<bool()>& done, int ms) {
@@ -70,12 +81,9 @@ bool CaptureStage(const CDIB& stage, GifFrame& frame, int& width, int& height) {
 RecordResult RecordThrow(CViewerDlg& dlg, QWidget& window, const ThrowSettings& settings,
                          ThrowRecording& recording) {
     ViewerDriver viewer(dlg, window);
-    viewer.StopAnimationTimer();
-    if (!SetUpAsTheUserWould(viewer, settings))
-        return RecordResult::Failed;
-    // The viewer started on a folder without sheets, so a picture now is this sheet's.
-    if (!viewer.Sheet().m_pBMI || !viewer.Sheet().m_pBits)
-        return RecordResult::SheetUnreadable;
+    if (RecordResult prepared = PrepareRecording(viewer, settings);
+        prepared != RecordResult::Recorded)
+        return prepared;
 
     RecordResult result = RecordResult::Failed;
     ViewerDriver::SetClock(kThrowStartMs);

@@ -36,9 +36,11 @@ struct ThrowRecording {
     std::vector<GifFrame> frames;
 };
 
-// Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
-// File Now"), "Smear" and "Continuously" off; whether every control answered.
-bool SetUpAsTheUserWould(ViewerDriver& viewer, const ThrowSettings& settings);
+// Stops the dialog's own timer, so that only the recorder ticks, and sets the dialog up as the
+// user would (mode radio, row edit, check boxes, folder, "Reload File Now"), "Smear" and
+// "Continuously" off. Recorded when the recording may begin; SheetUnreadable when the sheet
+// did not load; Failed when a control did not answer.
+RecordResult PrepareRecording(ViewerDriver& viewer, const ThrowSettings& settings);
 
 // Sets the dialog up as the user would (mode radio, row edit, check boxes, folder, "Reload
 // File Now") and records the throw. The dialog must be shown and the viewer driver's clock
