@@ -1,6 +1,9 @@
 // Telling a finished sheet file from one still being written, from the file's own structure:
-// the sizes a BMP header gives, the codes of run-length data, a JPEG's markers.
+// the sizes a BMP header gives, the codes of run-length data, a JPEG's markers (walked by the
+// reader's own marker walk).
 #include "sheet_complete.h"
+
+#include "jpeg_scan_walk.h"
 
 #include <algorithm>
 #include <new>
@@ -49,10 +52,6 @@ private:
     BYTE m_buffer[8192];
     size_t m_nAt = 0, m_nCount = 0;
 };
-
-bool IsRunLength(const BITMAPINFOHEADER& bi) {
-    return bi.biCompression == BI_RLE8 || bi.biCompression == BI_RLE4;
-}
 
 // The pixel-data size the headers give, or 0 when they give none.
 ULONGLONG AnnouncedPixelBytes(const BITMAPFILEHEADER& bf, const BITMAPINFOHEADER& bi) {
@@ -116,7 +115,7 @@ bool IsBmpComplete(CFile* pFile, ULONGLONG nAvailable) {
     if (nAvailable < kBmpHeadersBytes + 4ull * nEntries)
         return false;
     // Offsets below are from the start of the file; the stream stands after the headers.
-    if (IsRunLength(bi)) {
+    if (IsRunLengthCompression(bi.biCompression)) {
         pFile->Seek(-(LONGLONG)kBmpHeadersBytes, CFile::current);
         return IsRunLengthComplete(pFile, bf, bi, bf.bfOffBits, nAvailable);
     }
@@ -127,68 +126,14 @@ bool IsBmpComplete(CFile* pFile, ULONGLONG nAvailable) {
     return nRowBytes == 0 || (nAvailable - bf.bfOffBits) / nRowBytes >= (ULONGLONG)bi.biHeight;
 }
 
-bool IsStandaloneMarker(int nMarker) {
-    return nMarker == 0x01 || nMarker == 0xD8 || (nMarker >= 0xD0 && nMarker <= 0xD7);
-}
-
-// The marker code after a 0xFF (fill bytes skipped), or -1 where the data ends.
-int MarkerAfterFF(ByteStream& in) {
-    int nByte = in.Next();
-    while (nByte == 0xFF)
-        nByte = in.Next();
-    return nByte;
-}
-
-// Passes entropy-coded data up to the marker that ends it: stuffed zeros and restart
-// markers belong to the data.
-int MarkerAfterScan(ByteStream& in) {
-    for (;;) {
-        int nByte = in.Next();
-        if (nByte < 0)
-            return -1;
-        if (nByte != 0xFF)
-            continue;
-        nByte = MarkerAfterFF(in);
-        if (nByte != 0x00 && !(nByte >= 0xD0 && nByte <= 0xD7))
-            return nByte;
-    }
-}
-
-bool IsJpegComplete(CFile* pFile, ULONGLONG nAvailable) {
-    ByteStream in(pFile, nAvailable);
-    if (in.Next() != 0xFF || in.Next() != 0xD8)
-        return true; // not a stream the decoder starts on at all
-    int nMarker = -1;
-    for (;;) {
-        if (nMarker < 0) {
-            // Like the decoder, pass any garbage up to the next marker.
-            int nByte = in.Next();
-            while (nByte >= 0 && nByte != 0xFF)
-                nByte = in.Next();
-            nMarker = nByte < 0 ? -1 : MarkerAfterFF(in);
-            if (nMarker < 0)
-                return false;
-        }
-        if (nMarker == 0xD9)
-            return true;
-        const int nMarkerRead = nMarker;
-        nMarker = -1;
-        if (IsStandaloneMarker(nMarkerRead))
-            continue;
-        const int nHigh = in.Next(), nLow = in.Next();
-        if (nLow < 0)
-            return false;
-        const int nLength = nHigh << 8 | nLow;
-        if (nLength < 2)
-            return true; // a broken segment the decoder refuses, finished or not
-        if (!in.Skip((ULONGLONG)nLength - 2))
-            return false;
-        if (nMarkerRead == 0xDA) {
-            nMarker = MarkerAfterScan(in);
-            if (nMarker < 0)
-                return false;
-        }
-    }
+bool IsJpegComplete(CFile* pFile) {
+    BYTE start[2];
+    const ULONGLONG nStart = pFile->GetPosition();
+    const bool bStartsAnImage =
+        pFile->Read(start, sizeof start) == sizeof start && start[0] == 0xFF && start[1] == 0xD8;
+    pFile->Seek((LONGLONG)nStart, CFile::begin);
+    // Not a stream the decoder starts on at all: finished or not, it will not load.
+    return !bStartsAnImage || JpegReachesEndOfImage(pFile);
 }
 
 } // namespace
@@ -206,7 +151,7 @@ BOOL IsSheetComplete(CFile* pFile) {
             bComplete = IsBmpComplete(pFile, nAvailable);
             break;
         case IMAGE_FORMAT_JPEG:
-            bComplete = IsJpegComplete(pFile, nAvailable);
+            bComplete = IsJpegComplete(pFile);
             break;
         default:
             // Too short to tell yet, or what Read refuses whatever the length.

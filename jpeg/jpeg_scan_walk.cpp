@@ -215,9 +215,32 @@ bool WalkWithinLimit(MarkerReader& reader) {
     }
 }
 
-} // namespace
+// Passes segments and entropy-coded data marker by marker: whether the data reaches the
+// end-of-image marker. A segment too short to hold its own length is one the decoder refuses,
+// so the file is as finished as it will get.
+bool WalkToEndOfImage(MarkerReader& reader) {
+    for (;;) {
+        const int code = NextMarker(reader);
+        if (code < 0)
+            return false;
+        if (code == kMarkerEOI)
+            return true;
+        if (HasNoSegment(code))
+            continue;
+        BYTE lengthBytes[2];
+        if (!reader.Bytes(lengthBytes, 2))
+            return false;
+        const size_t length = (size_t)lengthBytes[0] << 8 | lengthBytes[1];
+        if (length < 2)
+            return true;
+        if (!reader.Skip(length - 2))
+            return false;
+    }
+}
 
-bool JpegScansWithinLimit(CFile* pFile) {
+// Runs walk over the markers from where the file stands and puts the file back; false when the
+// position cannot be read or restored.
+template <typename Walk> bool WalkAndPutBack(CFile* pFile, Walk walk) {
     ULONGLONG nStart = 0;
     try {
         nStart = pFile->GetPosition();
@@ -226,12 +249,22 @@ bool JpegScansWithinLimit(CFile* pFile) {
         return false;
     }
     MarkerReader reader(pFile);
-    const bool bWithin = WalkWithinLimit(reader);
+    const bool bResult = walk(reader);
     try {
         pFile->Seek((LONGLONG)nStart, CFile::begin);
     } catch (CException* e) {
         e->Delete();
         return false;
     }
-    return bWithin;
+    return bResult;
+}
+
+} // namespace
+
+bool JpegScansWithinLimit(CFile* pFile) {
+    return WalkAndPutBack(pFile, WalkWithinLimit);
+}
+
+bool JpegReachesEndOfImage(CFile* pFile) {
+    return WalkAndPutBack(pFile, WalkToEndOfImage);
 }

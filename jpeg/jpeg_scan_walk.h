@@ -28,3 +28,9 @@ constexpr bool JpegScansPastLimit(unsigned long long scans, unsigned long long w
 // the limit, or when the file cannot be put back. A structure the walk cannot follow is left
 // for the decoder to judge: the walk then decides on the scans it has seen.
 bool JpegScansWithinLimit(CFile* pFile);
+
+// Walks the markers from where the file stands and puts the file back: whether the data
+// reaches the end-of-image marker, so that a file still being written tells itself apart from
+// a finished one. A segment too short to hold its own length counts as reaching it: the decoder
+// refuses such a file however long it grows.
+bool JpegReachesEndOfImage(CFile* pFile);
