@@ -96,22 +96,17 @@ std::optional<std::string> StartPathFromArgument(const std::string& argument, st
 
 StartCommand ReadCommandLine(int argc, char** argv) {
     StartCommand command;
-    if ((command.exitStatus = cli::AnswerHelpOrVersion(argc, argv, kUsage)))
+    cli::CommandLine line =
+        cli::ReadCommandLine(argc, argv, kUsage, kToolkitOptions, 0, 1, "opens one FILE or FOLDER");
+    if ((command.exitStatus = line.exitStatus))
         return command;
-    std::string why;
-    std::optional<cli::Arguments> arguments = cli::SplitArguments(argc, argv, kToolkitOptions, why);
-    if (arguments && arguments->operands.size() > 1)
-        why = "opens one FILE or FOLDER";
-    if (!why.empty()) {
-        cli::PrintUsageError(kUsage, why);
-        command.exitStatus = cli::kExitUsage;
-        return command;
-    }
     command.toolkitArguments.push_back(argc > 0 ? argv[0] : "kyrattack");
-    for (const std::string& option : arguments->options)
+    for (const std::string& option : line.arguments.options)
         command.toolkitArguments.push_back(option);
-    if (!arguments->operands.empty()) {
-        if (std::optional<std::string> path = StartPathFromArgument(arguments->operands[0], why))
+    if (!line.arguments.operands.empty()) {
+        std::string why;
+        if (std::optional<std::string> path =
+                StartPathFromArgument(line.arguments.operands[0], why))
             command.startPath = *path;
         else
             fprintf(stderr, "kyrattack: not opened: %s\n", why.c_str());

@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include <utility>
+
 #include "resources.h"
 
 #include <cstring>
@@ -150,6 +152,26 @@ std::optional<int> AnswerHelpOrVersion(int argc, char** argv, const Usage& usage
         }
     }
     return std::nullopt;
+}
+
+CommandLine ReadCommandLine(int argc, char** argv, const Usage& usage,
+                            std::span<const Option> known, size_t nMinOperands, size_t nMaxOperands,
+                            const char* countError) {
+    CommandLine command;
+    if ((command.exitStatus = AnswerHelpOrVersion(argc, argv, usage)))
+        return command;
+    std::string why;
+    std::optional<Arguments> arguments = SplitArguments(argc, argv, known, why);
+    if (arguments &&
+        (arguments->operands.size() < nMinOperands || arguments->operands.size() > nMaxOperands))
+        why = countError;
+    if (!why.empty()) {
+        PrintUsageError(usage, why);
+        command.exitStatus = kExitUsage;
+        return command;
+    }
+    command.arguments = std::move(*arguments);
+    return command;
 }
 
 } // namespace cli

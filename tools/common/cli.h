@@ -56,4 +56,18 @@ void PrintUsageError(const Usage& usage, const std::string& why);
 // and gives the exit status to end with; nothing otherwise.
 std::optional<int> AnswerHelpOrVersion(int argc, char** argv, const Usage& usage);
 
+// What a program's command line asked for: the status to exit with at once (--help, --version
+// or a usage error, already printed), or its arguments.
+struct CommandLine {
+    std::optional<int> exitStatus;
+    Arguments arguments;
+};
+
+// Answers --help and --version, or splits the arguments by the options given and checks that
+// from nMinOperands to nMaxOperands operands came; a usage error otherwise, with countError
+// as its why when only the count is wrong.
+CommandLine ReadCommandLine(int argc, char** argv, const Usage& usage,
+                            std::span<const Option> known, size_t nMinOperands, size_t nMaxOperands,
+                            const char* countError);
+
 } // namespace cli

@@ -27,15 +27,9 @@ const cli::Usage kUsage = {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (std::optional<int> status = cli::AnswerHelpOrVersion(argc, argv, kUsage))
-        return *status;
-    std::string why;
-    std::optional<cli::Arguments> arguments = cli::SplitArguments(argc, argv, {}, why);
-    if (arguments && arguments->operands.size() != 1)
-        why = "needs one FOLDER";
-    if (!why.empty()) {
-        cli::PrintUsageError(kUsage, why);
-        return sheetcheck::kUsageError;
-    }
-    return sheetcheck::CheckFolder(arguments->operands[0], std::cout, std::cerr);
+    const cli::CommandLine command =
+        cli::ReadCommandLine(argc, argv, kUsage, {}, 1, 1, "needs one FOLDER");
+    if (command.exitStatus)
+        return *command.exitStatus;
+    return sheetcheck::CheckFolder(command.arguments.operands[0], std::cout, std::cerr);
 }

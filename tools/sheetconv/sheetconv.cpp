@@ -40,18 +40,12 @@ const cli::Usage kUsage = {
 } // namespace
 
 int main(int argc, char** argv) {
-    if (std::optional<int> status = cli::AnswerHelpOrVersion(argc, argv, kUsage))
-        return *status;
-    std::string why;
-    std::optional<cli::Arguments> arguments = cli::SplitArguments(argc, argv, {}, why);
-    if (arguments && arguments->operands.size() != 2)
-        why = "needs INPUT and OUTPUT";
-    if (!why.empty()) {
-        cli::PrintUsageError(kUsage, why);
-        return cli::kExitUsage;
-    }
-    const std::string& input = arguments->operands[0];
-    const std::string& output = arguments->operands[1];
+    const cli::CommandLine command =
+        cli::ReadCommandLine(argc, argv, kUsage, {}, 2, 2, "needs INPUT and OUTPUT");
+    if (command.exitStatus)
+        return *command.exitStatus;
+    const std::string& input = command.arguments.operands[0];
+    const std::string& output = command.arguments.operands[1];
     CDIB dib;
     if (!dib.Load(input.c_str(), nullptr)) {
         fprintf(stderr, "sheetconv: cannot read %s\n", input.c_str());
